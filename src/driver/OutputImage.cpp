@@ -1,0 +1,37 @@
+#include "driver/OutputImage.h"
+
+#include "driver/SearchSettings.h"
+#include "geometry/Figure.h"
+
+namespace Trelm {
+
+BinaryImage makeOutputImage(const BinaryImage& source, std::vector<Chromosome*> chromosomes)
+{
+    BinaryImage output;
+    output.resize(source.height, source.width, BACKGROUND_GREY);
+    for (int y = 0; y < source.height; ++y) {
+        // A row the reader never reached stays background.
+        const auto& sourceRow = source.rows[static_cast<std::size_t>(y)];
+        auto& outputRow = output.rows[static_cast<std::size_t>(y)];
+        for (std::size_t x = 0; x < sourceRow.size() && x < outputRow.size(); ++x)
+            if (sourceRow[x] != 0)
+                outputRow[x] = 0;
+    }
+    for (Chromosome* chromosome : chromosomes)
+        chromosome->draw(output.rows, output.height, output.width, !searchSettings.drawReal);
+    return output;
+}
+
+std::string fileStem(const std::string& fileName) { return fileName.substr(0, fileName.rfind('.')); }
+
+std::string resultImageName(const std::string& fileName)
+{
+    return fileStem(fileName) + "_quvex++.pgm";
+}
+
+std::string stepImageName(const std::string& fileName, int step)
+{
+    return fileStem(fileName) + "_quvex++TMP (Step " + std::to_string(step) + ").pgm";
+}
+
+} // namespace Trelm

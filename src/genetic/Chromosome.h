@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "image/PixelRows.h"
+#include "image/Point.h"
+
+namespace Trelm {
+
+class ClusterGA;
+
+/// One candidate of the search: five image pixels, the figure through them and its fitness.
+class Chromosome {
+  public:
+    /// Fitness of a chromosome that matched nothing (and the initial distance).
+    static constexpr double NO_DISTANCE = 65535.0;
+
+    std::array<Point, 5> genes;
+    double distance = NO_DISTANCE;
+    double completeness = -1.0;
+    bool valid = false;
+    bool reviewed = false;
+    /// Number of holders beyond the first; see release().
+    std::uint16_t shareCount = 0;
+    /// Image pixels matched to the outline by the last evaluation, in matching order.
+    std::vector<Point> matchedPixels;
+    std::uint32_t ageInCluster = 0;
+    /// The engine whose image and axis limits this chromosome uses; not owned.
+    ClusterGA* engine = nullptr;
+
+    /// Scores the figure against the engine's image (completeness, distance).
+    virtual void evaluate() = 0;
+    /// Whether both chromosomes stand for the same figure; always true for itself.
+    virtual bool isSimilar(const Chromosome* other) const = 0;
+    /// Draws the ideal figure, or the matched pixels when ideal is false, into a grey image.
+    virtual void draw(PixelRows& rows, int rowCount, int columnCount, bool ideal) = 0;
+    virtual ~Chromosome() = default;
+    /// Writes the one-line report of the chromosome, flushing the stream.
+    virtual std::ostream& print(std::ostream& out) const = 0;
+    /// Copies the outline points, in order, into target (room for pointCount() entries).
+    virtual void copyPoints(Point* target) const = 0;
+    /// Number of outline points, repeated points included.
+    virtual std::int32_t pointCount() const = 0;
+    /// Recomputes the figure from the genes and, when it is valid, evaluates it.
+    virtual void computeFigure() = 0;
+
+    /// A holder lets go of a chromosome: it is destroyed when nobody else holds it,
+    /// otherwise its share count drops by one. The one place where shared chromosomes die.
+    static void release(Chromosome* chromosome);
+
+  protected:
+    explicit Chromosome(ClusterGA* owner);
+    Chromosome(const Chromosome& source);
+    Chromosome& operator=(const Chromosome&) = delete;
+};
+
+/// Releases a list of chromosomes from its last element to its first and empties it.
+void releaseAll(std::vector<Chromosome*>& chromosomes);
+
+} // namespace Trelm

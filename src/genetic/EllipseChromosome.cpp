@@ -1,0 +1,71 @@
+#include "genetic/EllipseChromosome.h"
+
+#include <algorithm>
+
+#include "driver/SearchSettings.h"
+#include "engine/ClusterGA.h"
+#include "geometry/LinearSolve.h"
+
+namespace Trelm {
+
+EllipseChromosome::EllipseChromosome(const EllipseChromosome& a, const EllipseChromosome& b,
+                                     int cut)
+    : Chromosome(a.engine)
+{
+    for (int i = 0; i < 5; ++i)
+        genes[static_cast<std::size_t>(i)] = (i < cut ? a : b).genes[static_cast<std::size_t>(i)];
+    computeFigure();
+}
+
+void EllipseChromosome::computeFigure()
+{
+    BinaryImage& image = engine->image;
+    if (image.depleted)
+        return;
+    try {
+        valid = figure.computeFromPoints(genes, engine->maxAxisLimit, engine->minAxisLimit);
+    } catch (const SingularSystemException&) {
+        valid = false; // five points on no conic: three on a line, or repeated points
+    }
+    if (!valid)
+        return;
+    int xBound = image.width;
+    int yBound = image.height;
+    figure.generatePoints(xBound, yBound);
+    evaluate();
+}
+
+bool EllipseChromosome::isSimilar(const Chromosome* other) const
+{
+    if (other == this)
+        return true;
+    return figure.isSimilar(static_cast<const EllipseChromosome*>(other)->figure);
+}
+
+void EllipseChromosome::draw(PixelRows& rows, int rowCount, int columnCount, bool ideal)
+{
+    if (ideal)
+        figure.draw(rows, rowCount, columnCount);
+    else
+        paintSquares(matchedPixels, searchSettings.drawingThickness, rows, rowCount, columnCount);
+}
+
+std::ostream& EllipseChromosome::print(std::ostream& out) const
+{
+    return out << "Age in Cluster=" << ageInCluster << " Center =(" << figure.centerX << ", "
+               << figure.centerY << "), Major Axis=" << figure.majorAxis
+               << " Minor Axis=" << figure.minorAxis << " Completeness=" << completeness
+               << " Distance=" << distance << std::endl;
+}
+
+void EllipseChromosome::copyPoints(Point* target) const
+{
+    std::copy(figure.points.begin(), figure.points.end(), target);
+}
+
+std::int32_t EllipseChromosome::pointCount() const
+{
+    return static_cast<std::int32_t>(figure.points.size());
+}
+
+} // namespace Trelm

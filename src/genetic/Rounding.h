@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace Trelm {
+
+/// The program's rounding: add 0.5 and truncate toward zero (so -0.7 gives 0, not -1).
+inline double roundHalfTowardZero(double x) { return std::trunc(x + 0.5); }
+
+/// Converts an integral double to int32, saturating values out of range; NaN gives 0.
+inline std::int32_t saturateToInt32(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
+}
+
+/// Converts an integral double to int16, saturating values out of range; NaN gives 0.
+inline std::int16_t saturateToInt16(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 32767.0)
+        return 32767;
+    if (value <= -32768.0)
+        return -32768;
+    return static_cast<std::int16_t>(value);
+}
+
+/// roundHalfTowardZero as an int32; counts derived from settings can be out of range.
+inline std::int32_t roundToInt(double x) { return saturateToInt32(roundHalfTowardZero(x)); }
+
+} // namespace Trelm

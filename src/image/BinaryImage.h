@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/PixelRows.h"
+#include "image/Point.h"
+
+namespace Trelm {
+
+/// The image a search runs on (non-zero = active pixel), or a grey output image.
+class BinaryImage {
+  public:
+    /// Fewer active pixels than this at a rebuild mark the image as used up.
+    static constexpr int MIN_ACTIVE_POINTS = 30;
+
+    std::int32_t height = 0;
+    std::int32_t width = 0;
+    PixelRows rows;
+    std::int16_t minX = 4095;
+    std::int16_t maxX = -1;
+    std::int16_t minY = 4095;
+    std::int16_t maxY = -1;
+    /// Active pixels in row-major order as of the last rebuild; a snapshot, so re-test the grid.
+    std::vector<Point> activePoints;
+    /// Pixels cleared for a while; restoreClearedPixels sets them back to 1.
+    std::vector<Point> clearedPoints;
+    std::int32_t activeCount = 0;
+    bool depleted = false;
+
+    /// Fills the image from a ".pbm" or ".bmp" file; true on success.
+    bool load(const std::string& fileName);
+
+    /// Recomputes the active points, their count, the bounding box (only ever widened) and
+    /// the depleted flag (only ever set).
+    void rebuildActivePoints();
+
+    /// Draws a random active pixel into picked; false when the image is depleted.
+    bool pickActivePoint(Point& picked);
+
+    /// Sets a pixel to 0 and remembers it for restoreClearedPixels.
+    void clearPixel(Point p)
+    {
+        rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] = 0;
+        clearedPoints.push_back(p);
+    }
+
+    /// Sets every remembered pixel back to 1, in order, and forgets them.
+    BinaryImage& restoreClearedPixels();
+
+    /// Gives the image a grid of the given size, every pixel set to value.
+    void resize(int newHeight, int newWidth, std::uint8_t value);
+
+  private:
+    bool loadBmp(const std::string& fileName);
+};
+
+} // namespace Trelm

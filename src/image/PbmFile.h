@@ -1,0 +1,22 @@
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "image/PixelRows.h"
+
+namespace Trelm {
+
+/// Largest width or height accepted: every coordinate must fit a 16-bit Point.
+constexpr int MAX_IMAGE_SIDE = 32767;
+
+/// Reads a binary PBM ("P4") file into width, height and rows; true on error.
+bool PBMB_READ(const std::string& fileName, int& width, int& height, PixelRows& rows);
+
+/// Reads the header (magic, width, height) of a binary PBM stream; true on error.
+bool PBMB_READ_HEADER(std::istream& input, int& width, int& height);
+
+/// Reads the raster of a binary PBM stream; rows must hold height empty rows. True on error.
+bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height);
+
+} // namespace Trelm

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "image/PixelRows.h"
+
+namespace Trelm {
+
+/// Writes the grid as a binary PGM ("P5") file; true on error. The grid is not changed.
+bool PGMB_WRITE(const std::string& fileName, int height, const PixelRows& rows, int width);
+
+/// Writes the raster of a binary PGM: every byte of row 0, then row 1 and so on. True on error.
+bool PGMB_WRITE_DATA(int height, int width, const PixelRows& rows, std::ostream& output);
+
+} // namespace Trelm

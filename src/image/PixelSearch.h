@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+
+#include "image/BinaryImage.h"
+#include "image/Point.h"
+
+namespace Trelm {
+
+/// Up to eight neighbours of a pixel, in row-major order.
+struct NeighbourList {
+    std::array<Point, 8> points;
+    int count = 0;
+
+    bool empty() const { return count == 0; }
+    const Point* begin() const { return points.data(); }
+    const Point* end() const { return points.data() + count; }
+    const Point& operator[](int i) const { return points[static_cast<std::size_t>(i)]; }
+};
+
+/// The active 8-neighbours of p inside the image's bounding box (both ends included).
+NeighbourList activeNeighbours(const BinaryImage& image, Point p);
+
+/// Walks the digital line from start toward target and returns the first active pixel met
+/// after at least one background pixel; target itself is never examined. On failure found
+/// is (-1, -1).
+bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found);
+
+} // namespace Trelm

@@ -1,0 +1,88 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "EngineFixture.h"
+#include "genetic/Exceptions.h"
+
+using namespace Trelm;
+using namespace Trelm::test;
+using ::testing::HasSubstr;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+
+namespace {
+
+class ClusterGATest : public EngineFixture {};
+
+} // namespace
+
+TEST_F(ClusterGATest, ConstructionLoadsTheImageAndCreatesTheFirstCluster)
+{
+    TempDir dir;
+    BinaryImage image = blankImage(200, 200);
+    drawEllipse(image, 100, 100, 40, 40, 0.0);
+    writePbm(dir.file("circle.pbm"), image);
+    evaluationCount = 12345;
+    ClusterGA fromFile(dir.file("circle.pbm"), 1);
+    ASSERT_EQ(fromFile.clusters.size(), 1u);
+    EXPECT_EQ(fromFile.clusters.front().size, 40);
+    EXPECT_GE(evaluationCount, 40u);
+    EXPECT_LT(evaluationCount, 1000u);
+    EXPECT_EQ(fromFile.maxAxisLimit, 400);
+    EXPECT_EQ(fromFile.minAxisLimit, 8);
+    EXPECT_EQ(fromFile.stepCount, 0);
+
+    ClusterGA noEllipses(dir.file("circle.pbm"), 0);
+    EXPECT_TRUE(noEllipses.clusters.empty());
+
+    CoutCapture capture;
+    EXPECT_THAT([&] { ClusterGA(dir.file("missing.pbm"), 1); },
+                ThrowsMessage<InvalidParameterException>(StrEq("Error trying to load image")));
+}
+
+TEST_F(ClusterGATest, DepletedImageGetsNoClusterAndStopsAtTheFirstCheck)
+{
+    verbosity = 2;
+    ClusterGA small(imageFromText({"#.#.#", "....."}));
+    small.createInitialCluster();
+    EXPECT_TRUE(small.clusters.empty());
+    CoutCapture capture;
+    small.step();
+    EXPECT_FALSE(small.checkSolutions(solutions));
+    EXPECT_EQ(capture.text(), "Starting step 1. So far, 0 fitness calculations\n"
+                              "Execution stopped because image has been depleted of active pixels "
+                              "(every ellipse was probably detected)\n\n");
+}
+
+TEST_F(ClusterGATest, StepStartsAFreshClusterWhenNoneIsLeft)
+{
+    verbosity = 2;
+    CoutCapture capture;
+    engine->step();
+    EXPECT_EQ(engine->stepCount, 1);
+    EXPECT_FALSE(engine->clusters.empty());
+    EXPECT_THAT(capture.text(), HasSubstr("Starting step 1. So far, 0 fitness calculations\n"));
+}
+
+TEST_F(ClusterGATest, CollectBestListsEachClustersTop)
+{
+    std::vector<Chromosome*> list;
+    engine->collectBest(list);
+    EXPECT_TRUE(list.empty());
+    Chromosome* first = make(0.9, 0.1);
+    Chromosome* second = make(0.8, 0.1, true);
+    addCluster({make(0.5, 0.1), first});
+    addCluster({second});
+    engine->collectBest(list);
+    EXPECT_EQ(list, (std::vector<Chromosome*>{first, second}));
+}
+
+TEST_F(ClusterGATest, WideningFollowsTheClusteringFrequency)
+{
+    searchSettings.clusteringFreq = 0; // never, rather than a division by zero
+    engine->step();
+    searchSettings.clusteringFreq = 5;
+    for (int i = 0; i < 4; ++i)
+        engine->step();
+    EXPECT_EQ(engine->stepCount, 5);
+}

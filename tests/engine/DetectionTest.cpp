@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "EngineFixture.h"
+
+using namespace Trelm;
+using namespace Trelm::test;
+
+namespace {
+
+// Runs the search loop of the batch run on an image; returns the solutions' report lines.
+std::vector<std::string> detect(BinaryImage image, std::vector<Chromosome*>& solutions)
+{
+    Trelm::srand(311);
+    ClusterGA engine(std::move(image));
+    engine.createInitialCluster();
+    do {
+        engine.step();
+    } while (engine.checkSolutions(solutions) && evaluationCount <= searchSettings.evaluations);
+    std::vector<std::string> lines;
+    for (const Chromosome* solution : solutions) {
+        std::ostringstream out;
+        solution->print(out);
+        lines.push_back(out.str());
+    }
+    return lines;
+}
+
+class DetectionTest : public EngineFixture {};
+
+} // namespace
+
+TEST_F(DetectionTest, FindsAThinCircle)
+{
+    BinaryImage image = blankImage(200, 200);
+    drawEllipse(image, 100, 100, 40, 40, 0.0);
+    detect(std::move(image), solutions);
+    ASSERT_EQ(solutions.size(), 1u);
+    const auto& figure = static_cast<EllipseChromosome*>(solutions[0])->figure;
+    EXPECT_GE(solutions[0]->completeness, 0.9);
+    EXPECT_NEAR(figure.centerX, 100, 2);
+    EXPECT_NEAR(figure.centerY, 100, 2);
+    EXPECT_NEAR(figure.majorAxis, 80, 4);
+}
+
+TEST_F(DetectionTest, FindsTwoSeparateEllipsesReproducibly)
+{
+    auto makeImage = [] {
+        BinaryImage image = blankImage(320, 200);
+        drawEllipse(image, 90, 100, 60, 35, 0.3);
+        drawEllipse(image, 235, 95, 45, 70, 0.0);
+        return image;
+    };
+    const std::vector<std::string> first = detect(makeImage(), solutions);
+    ASSERT_EQ(solutions.size(), 2u);
+    std::vector<int> centres;
+    for (const Chromosome* s : solutions)
+        centres.push_back(static_cast<const EllipseChromosome*>(s)->figure.centerX);
+    std::sort(centres.begin(), centres.end());
+    EXPECT_NEAR(centres[0], 90, 3);
+    EXPECT_NEAR(centres[1], 235, 3);
+
+    std::vector<Chromosome*> again;
+    const std::vector<std::string> second = detect(makeImage(), again);
+    EXPECT_EQ(first, second);
+    for (Chromosome* s : again)
+        delete s;
+}

@@ -1,0 +1,179 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "EngineFixture.h"
+
+using namespace Trelm;
+using namespace Trelm::test;
+using ::testing::HasSubstr;
+
+namespace {
+
+class SolutionsTest : public EngineFixture {
+  protected:
+    bool promoted(double completeness, double distance, std::uint32_t age)
+    {
+        addCluster({make(completeness, distance, false, age)});
+        const std::size_t before = solutions.size();
+        engine->checkSolutions(solutions);
+        return solutions.size() > before;
+    }
+};
+
+Chromosome* withAxis(Chromosome* chromosome, int majorAxis)
+{
+    static_cast<EllipseChromosome*>(chromosome)->figure.majorAxis = majorAxis;
+    return chromosome;
+}
+
+} // namespace
+
+TEST_F(SolutionsTest, CriteriaBoundsAreInclusive)
+{
+    EXPECT_TRUE(promoted(0.9, 0.2, 0));
+}
+
+TEST_F(SolutionsTest, MatureCandidatesNeedFourGenerations)
+{
+    EXPECT_FALSE(promoted(0.5, 0.5, 3));
+    engine->clusters.front().best()->ageInCluster = 4;
+    engine->checkSolutions(solutions);
+    EXPECT_EQ(solutions.size(), 1u);
+}
+
+TEST_F(SolutionsTest, SpentBudgetRelaxesTheRequirements)
+{
+    verbosity = 6;
+    searchSettings.evaluations = 0;
+    CoutCapture capture;
+    EXPECT_TRUE(promoted(0.5, 0.5, 0));
+    EXPECT_THAT(capture.text(),
+                HasSubstr("Solution requirements relaxed due to fitness evaluation number\n\n"));
+}
+
+TEST_F(SolutionsTest, PromotionClearsPixelsDeletesTheClusterAndSetsLimits)
+{
+    verbosity = 5;
+    addCluster({make(0.95, 0.1), make(0.3, 0.3)});
+    const auto& bestFigure = static_cast<EllipseChromosome*>(engine->clusters.front().best())->figure;
+    const Point onOutline = bestFigure.points[10];
+    CoutCapture capture;
+    EXPECT_TRUE(engine->checkSolutions(solutions));
+    ASSERT_EQ(solutions.size(), 1u);
+    EXPECT_TRUE(engine->clusters.empty());
+    EXPECT_EQ(solutions[0]->shareCount, 1);
+    EXPECT_EQ(engine->image.rows[static_cast<std::size_t>(onOutline.y)]
+                                [static_cast<std::size_t>(onOutline.x)],
+              0);
+    // One solution of major axis 80: mean 80, no spread, limits 72-88.
+    EXPECT_EQ(capture.text(), "New Limits Set: 72-88\n");
+    EXPECT_EQ(engine->minAxisLimit, 72);
+    EXPECT_EQ(engine->maxAxisLimit, 88);
+}
+
+TEST_F(SolutionsTest, LaterCandidatesAreScoredAgainstTheClearedImage)
+{
+    // Both clusters stand on the same ellipse: once the first is promoted and its pixels
+    // cleared, the second one's candidate is evaluated again and fails.
+    addCluster({make(0.95, 0.1)});
+    addCluster({make(0.97, 0.1)});
+    const std::uint32_t before = evaluationCount;
+    engine->checkSolutions(solutions);
+    EXPECT_EQ(solutions.size(), 1u);
+    EXPECT_DOUBLE_EQ(solutions[0]->completeness, 0.97); // best first
+    EXPECT_EQ(evaluationCount, before + 1);
+    ASSERT_EQ(engine->clusters.size(), 1u);
+    EXPECT_LT(engine->clusters.front().best()->completeness, 0.2);
+}
+
+TEST_F(SolutionsTest, SingleSolutionLimitsAndWidening)
+{
+    solutions.push_back(withAxis(make(1, 0), 100));
+    engine->setLimitsFromSolutions(solutions);
+    EXPECT_EQ(engine->minAxisLimit, 90);
+    EXPECT_EQ(engine->maxAxisLimit, 110);
+    EXPECT_EQ(engine->limitMultiplier, -1.0);
+    engine->widenLimits();
+    EXPECT_EQ(engine->maxAxisLimit, 121);
+    EXPECT_EQ(engine->minAxisLimit, 81);
+}
+
+TEST_F(SolutionsTest, TwoSolutionLimitsUseTheSpread)
+{
+    solutions.push_back(withAxis(make(1, 0), 100));
+    solutions.push_back(withAxis(make(1, 0), 121));
+    engine->setLimitsFromSolutions(solutions);
+    EXPECT_EQ(engine->solutionAxisMean, 110.0);
+    EXPECT_NEAR(engine->solutionAxisStdDev, std::sqrt(221.0), 1e-12);
+    EXPECT_EQ(engine->limitMultiplier, 1.5);
+    EXPECT_EQ(engine->minAxisLimit, 88);
+    EXPECT_EQ(engine->maxAxisLimit, 132);
+    engine->widenLimits();
+    EXPECT_EQ(engine->limitMultiplier, 3.0);
+    EXPECT_EQ(engine->minAxisLimit, 65);
+    EXPECT_EQ(engine->maxAxisLimit, 155);
+}
+
+TEST_F(SolutionsTest, LimitsAreCappedAndFloored)
+{
+    solutions.push_back(withAxis(make(1, 0), 380));
+    engine->setLimitsFromSolutions(solutions);
+    EXPECT_EQ(engine->maxAxisLimit, 400);
+    solutions.push_back(withAxis(make(1, 0), 6));
+    engine->setLimitsFromSolutions(solutions);
+    EXPECT_EQ(engine->minAxisLimit, 8);
+}
+
+TEST_F(SolutionsTest, AllBadPopulationsStopTheSearch)
+{
+    addCluster({make(0.1, 0.3)});
+    addCluster({make(0.15, 0.3, true)});
+    CoutCapture capture;
+    EXPECT_FALSE(engine->checkSolutions(solutions));
+    EXPECT_EQ(capture.text(), "Execution stopped due to too many bad populations\n\n");
+}
+
+TEST_F(SolutionsTest, OneBadAndOnePromotedStopsOneBadOneFairGoesOn)
+{
+    // The second candidate stands on the ellipse the first one takes away.
+    addCluster({make(0.95, 0.1)});
+    addCluster({make(0.1, 0.3)});
+    EXPECT_FALSE(engine->checkSolutions(solutions));
+    EXPECT_EQ(solutions.size(), 1u);
+
+    engine->clusters.front().release();
+    engine->clusters.clear();
+    addCluster({make(0.1, 0.3, true)});
+    addCluster({make(0.4, 0.6, true)});
+    std::vector<Chromosome*> none;
+    EXPECT_TRUE(engine->checkSolutions(none));
+    EXPECT_TRUE(none.empty());
+}
+
+TEST_F(SolutionsTest, DepletedImageStopsWithItsMessage)
+{
+    engine->image.depleted = true;
+    CoutCapture capture;
+    EXPECT_FALSE(engine->checkSolutions(solutions));
+    EXPECT_EQ(capture.text(), "Execution stopped because image has been depleted of active "
+                              "pixels (every ellipse was probably detected)\n\n");
+}
+
+TEST_F(SolutionsTest, RemoveFigurePixelsClearsAThicknessSquare)
+{
+    Chromosome* chromosome = make(1, 0);
+    auto* ellipse = static_cast<EllipseChromosome*>(chromosome);
+    ellipse->figure.points = {Point{100, 100}};
+    for (auto& row : engine->image.rows)
+        std::fill(row.begin(), row.end(), 1);
+    engine->removeFigurePixels(*chromosome);
+    EXPECT_EQ(engine->image.rows[97][97], 0);
+    EXPECT_EQ(engine->image.rows[102][102], 0);
+    EXPECT_EQ(engine->image.rows[103][103], 1);
+    EXPECT_EQ(engine->image.rows[96][100], 1);
+    searchSettings.drawingThickness = 1;
+    ellipse->figure.points = {Point{50, 50}};
+    engine->removeFigurePixels(*chromosome);
+    EXPECT_EQ(engine->image.rows[50][50], 1);
+    delete chromosome;
+}
