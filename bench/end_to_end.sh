@@ -12,5 +12,5 @@ for image in "$work"/*.pbm; do
     rate=$(grep -o 'Evaluations per second:[^ ]*' "$work/out.txt" | cut -d: -f2)
     evals=$(grep -o 'Elapsed time to [0-9]*' "$work/out.txt" | grep -o '[0-9]*$')
     printf '%-20s %6s evaluations  %8s evaluations/s  %.3f s wall\n' "$(basename "$image")" \
-        "$evals" "$rate" "$(echo "$end - $start" | bc)"
+        "$evals" "$rate" "$(awk "BEGIN{print $end - $start}")"
 done

@@ -275,11 +275,11 @@ bool BmpPicture::decodeRow(const std::vector<std::uint8_t>& bytes, int row)
 {
     const auto rowSize = static_cast<std::int64_t>(bytes.size());
     BmpColor* out = &pixels_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width)];
-    const auto paletteMask = static_cast<unsigned>((1u << bitDepth) - 1);
     switch (bitDepth) {
     case 1:
     case 4:
     case 8: {
+        const auto paletteMask = static_cast<unsigned>((1u << bitDepth) - 1);
         const int perByte = 8 / bitDepth;
         if (rowSize * perByte < width)
             return false;
