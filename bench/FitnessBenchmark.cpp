@@ -7,45 +7,73 @@
 #include "genetic/EllipseChromosome.h"
 #include "genetic/Random.h"
 
-namespace {
+namespace
+{
 
 using namespace Trelm;
 
-// A 400x400 image holding the outline of an ellipse with semi-axes 90 and 60 (about 300
-// outline points), with gaps, so that evaluation exercises hits, neighbours and radial searches.
+constexpr double CENTRE = 200;
+constexpr double SEMI_MAJOR = 62;
+constexpr double SEMI_MINOR = 41;
+
+Point onOutline(double t)
+{
+    return {static_cast<std::int16_t>(std::lround(CENTRE + SEMI_MAJOR * std::cos(t))),
+            static_cast<std::int16_t>(std::lround(CENTRE + SEMI_MINOR * std::sin(t)))};
+}
+
+// A 400 x 400 image holding the outline of an ellipse of about 300 outline points, with
+// gaps, so that evaluation meets hits, neighbour matches and radial searches.
 BinaryImage benchmarkImage()
 {
     BinaryImage image;
     image.resize(400, 400, 0);
     for (int i = 0; i < 2000; ++i) {
-        const double t = 2 * 3.141592653589793 * i / 2000;
         if (i % 97 < 10)
             continue; // gaps
-        const int x = static_cast<int>(std::lround(200 + 90 * std::cos(t)));
-        const int y = static_cast<int>(std::lround(200 + 60 * std::sin(t)));
-        image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 1;
+        const Point p = onOutline(2 * M_PI * i / 2000);
+        image.rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] = 1;
     }
     return image;
 }
+
+struct Setup {
+    Setup() : engine(benchmarkImage()), chromosome((Trelm::srand(311), &engine))
+    {
+        chromosome.genes = {onOutline(0.0), onOutline(1.3), onOutline(2.2), onOutline(3.6),
+                            onOutline(5.0)};
+        chromosome.figure = Ellipse();
+        chromosome.computeFigure();
+    }
+    ClusterGA engine;
+    EllipseChromosome chromosome;
+};
 
 void BM_EvaluateEllipseOutline(benchmark::State& state)
 {
     searchSettings = SearchSettings::defaults();
     verbosity = 0;
-    ClusterGA engine(benchmarkImage());
-    Trelm::srand(311);
-    EllipseChromosome chromosome(&engine);
-    // Genes on the drawn ellipse: an ellipse of about 300 outline points.
-    chromosome.genes = {Point{290, 200}, Point{110, 200}, Point{200, 260}, Point{200, 140},
-                        Point{264, 242}};
-    chromosome.figure = Ellipse();
-    chromosome.computeFigure();
-    state.counters["outline_points"] = static_cast<double>(chromosome.pointCount());
+    Setup setup;
+    state.counters["outline_points"] = static_cast<double>(setup.chromosome.pointCount());
     for (auto _ : state) {
-        chromosome.evaluate();
-        benchmark::DoNotOptimize(chromosome.completeness);
+        setup.chromosome.evaluate();
+        benchmark::DoNotOptimize(setup.chromosome.completeness);
     }
 }
 BENCHMARK(BM_EvaluateEllipseOutline);
+
+// The whole figure computation: the 5x5 solve, the outline and the evaluation.
+void BM_ComputeFigure(benchmark::State& state)
+{
+    searchSettings = SearchSettings::defaults();
+    verbosity = 0;
+    Setup setup;
+    for (auto _ : state) {
+        setup.chromosome.figure.points.clear();
+        setup.chromosome.computeFigure();
+        benchmark::DoNotOptimize(setup.chromosome.completeness);
+    }
+}
+BENCHMARK(BM_ComputeFigure);
 
 } // namespace

@@ -10,9 +10,11 @@
 #include "genetic/Random.h"
 #include "image/PgmFile.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 // Every image starts from the same seed, so an image gives the same result wherever it is.
 constexpr std::uint32_t IMAGE_SEED = 311;
@@ -74,8 +76,8 @@ void BatchRun::processImage(std::size_t index)
     }
 }
 
-void BatchRun::searchImage(std::size_t index, const std::string& fileName,
-                           std::uint32_t imageStart, std::vector<Chromosome*>& solutions)
+void BatchRun::searchImage(std::size_t index, const std::string& fileName, std::uint32_t imageStart,
+                           std::vector<Chromosome*>& solutions)
 {
     if (verbosity > VERBOSITY_IMAGE)
         std::cout << "\n\n***********************************\n"
@@ -130,8 +132,7 @@ void BatchRun::writeStepImage(ClusterGA& engine, const std::string& fileName)
     engine.collectBest(bestOfClusters);
     engine.image.restoreClearedPixels();
     const BinaryImage output = makeOutputImage(engine.image, bestOfClusters);
-    PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows,
-               output.width);
+    PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows, output.width);
 }
 
 void BatchRun::reportSolutions(const std::string& fileName, std::vector<Chromosome*>& solutions,

@@ -7,13 +7,15 @@
 #include "driver/ReportWriter.h"
 #include "genetic/Chromosome.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 class ClusterGA;
 
 /// The program: reads the options, searches every image file in turn, reports the results
 /// and a summary. An image that fails is reported and the batch goes on.
-class BatchRun {
+class BatchRun
+{
   public:
     /// Runs the whole program; returns the exit status.
     int run(int argc, const char* const argv[]);

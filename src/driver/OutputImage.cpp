@@ -3,7 +3,8 @@
 #include "driver/SearchSettings.h"
 #include "geometry/Figure.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 BinaryImage makeOutputImage(const BinaryImage& source, std::vector<Chromosome*> chromosomes)
 {
@@ -22,7 +23,10 @@ BinaryImage makeOutputImage(const BinaryImage& source, std::vector<Chromosome*> 
     return output;
 }
 
-std::string fileStem(const std::string& fileName) { return fileName.substr(0, fileName.rfind('.')); }
+std::string fileStem(const std::string& fileName)
+{
+    return fileName.substr(0, fileName.rfind('.'));
+}
 
 std::string resultImageName(const std::string& fileName)
 {

@@ -6,7 +6,8 @@
 #include "genetic/Chromosome.h"
 #include "image/BinaryImage.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// A grey image of source (active pixels 0, background 255) with the chromosomes drawn
 /// over the background in grey: the ideal ellipse, or the matched pixels with draw-real.

@@ -4,9 +4,11 @@
 
 #include "genetic/EllipseChromosome.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 // Enough digits for a double to read back exactly.
 std::string exact(double value)

@@ -6,10 +6,12 @@
 
 #include "genetic/Chromosome.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// The CSV report of every solution of a batch: one header line, one row per solution.
-class ReportWriter {
+class ReportWriter
+{
   public:
     /// Creates the file and writes the header; false (and no report) when it cannot.
     bool open(const std::string& path);

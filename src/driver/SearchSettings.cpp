@@ -7,12 +7,14 @@
 
 namespace po = boost::program_options;
 
-namespace Trelm {
+namespace Trelm
+{
 
 SearchSettings searchSettings;
 std::int32_t verbosity = 3;
 
-namespace {
+namespace
+{
 
 const char* const PROGRAM_NAME = "Korvath";
 const char* const AUTHOR = "Brannoc";
@@ -36,16 +38,19 @@ void declareGeneric(po::options_description& generic)
 void declareConfiguration(po::options_description& config, SearchSettings& s)
 {
     // Double defaults carry their short text so that help shows (=0.1), not a 17-digit form.
-    config.add_options()("cluster-size,C", po::value<std::uint32_t>(&s.clusterSize)->default_value(40),
+    config.add_options()("cluster-size,C",
+                         po::value<std::uint32_t>(&s.clusterSize)->default_value(40),
                          "Maximum number of chromosomes per Cluster")(
         "populations,p", po::value<std::uint32_t>(&s.populations)->default_value(40),
-        "Maximum number of clusters")("min-axis", po::value<std::int32_t>(&s.minAxis)->default_value(8),
+        "Maximum number of clusters")("min-axis",
+                                      po::value<std::int32_t>(&s.minAxis)->default_value(8),
                                       "Minimum axis length for an ellipse to be considered valid")(
         "evaluations,e", po::value<std::uint32_t>(&s.evaluations)->default_value(8000),
         "Maximum number of fitness evaluations before stopping")(
         "elite-proportion,E", po::value<double>(&s.eliteProportion)->default_value(0.1, "0.1"),
         "Proportion of the population used as elites for the new generation")(
-        "discard-proportion,d", po::value<double>(&s.discardProportion)->default_value(0.15, "0.15"),
+        "discard-proportion,d",
+        po::value<double>(&s.discardProportion)->default_value(0.15, "0.15"),
         "Proportion of the population to be discarded")(
         "crossover-rate,c", po::value<double>(&s.crossoverRate)->default_value(1.0, "1"),
         "Probability of recombining to parents' genome")(
@@ -66,10 +71,11 @@ void declareConfiguration(po::options_description& config, SearchSettings& s)
 
 void declareHidden(po::options_description& hidden, SearchSettings& s)
 {
-    hidden.add_options()("tracing-probability,T",
-                         po::value<double>(&s.tracingProbability)->default_value(0.95, "0.95"),
-                         "Probability of tracing to find genes when creating a chromosome intead of "
-                         "randomly picking them (high probability might slow down the process)")(
+    hidden.add_options()(
+        "tracing-probability,T",
+        po::value<double>(&s.tracingProbability)->default_value(0.95, "0.95"),
+        "Probability of tracing to find genes when creating a chromosome intead of "
+        "randomly picking them (high probability might slow down the process)")(
         "max-tracing", po::value<std::uint32_t>(&s.maxTracing)->default_value(50),
         "Maximum number of neighbours to trace")(
         "min-completeness", po::value<double>(&s.minCompleteness)->default_value(0.2, "0.2"),
@@ -99,11 +105,9 @@ void parseSources(int argc, const char* const argv[], const OptionSets& sets, po
 {
     po::positional_options_description positional;
     positional.add("image-files", -1);
-    po::store(po::command_line_parser(argc, argv)
-                  .options(sets.commandLine)
-                  .positional(positional)
-                  .run(),
-              vm);
+    po::store(
+        po::command_line_parser(argc, argv).options(sets.commandLine).positional(positional).run(),
+        vm);
     std::ifstream configStream(CONFIG_FILE);
     if (configStream)
         po::store(po::parse_config_file(configStream, sets.configFile, false), vm);
@@ -145,8 +149,8 @@ bool SearchSettings::parseOptions(int argc, const char* const argv[])
         return true;
     }
     if (vm.count("version")) {
-        std::cout << PROGRAM_NAME << " v" << VERSION << " -- " << "Written by " << AUTHOR
-                  << std::endl;
+        std::cout << PROGRAM_NAME << " v" << VERSION << " -- "
+                  << "Written by " << AUTHOR << std::endl;
         return true;
     }
     if (!vm.count("image-files")) {

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Every tunable parameter of the search, filled once at start-up and read directly afterwards.
 struct SearchSettings {

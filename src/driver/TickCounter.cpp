@@ -2,7 +2,8 @@
 
 #include <chrono>
 
-namespace Trelm {
+namespace Trelm
+{
 
 std::uint32_t tickCount()
 {

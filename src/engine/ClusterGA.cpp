@@ -9,9 +9,11 @@
 #include "genetic/EvaluationCount.h"
 #include "genetic/Exceptions.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 constexpr std::uint32_t ELLIPSE_BIT = 1;
 constexpr std::int32_t ELLIPSE_KIND = 1;
 constexpr int VERBOSITY_STEP = 1;
@@ -34,7 +36,10 @@ ClusterGA::ClusterGA(BinaryImage loadedImage, std::uint32_t mask)
     evaluationCount = 0;
 }
 
-ClusterGA::~ClusterGA() { releaseClusters(); }
+ClusterGA::~ClusterGA()
+{
+    releaseClusters();
+}
 
 void ClusterGA::releaseClusters()
 {

@@ -9,12 +9,14 @@
 #include "genetic/Cluster.h"
 #include "image/BinaryImage.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// The detection engine of one image: owns the image and the clusters, runs one generation
 /// step at a time and promotes solutions. Chromosomes read the image and the axis limits
 /// through their engine pointer.
-class ClusterGA {
+class ClusterGA
+{
   public:
     /// maxAxisLimit never goes above this.
     static constexpr std::int32_t AXIS_CAP = 400;

@@ -8,9 +8,11 @@
 #include "genetic/Random.h"
 #include "genetic/Rounding.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 constexpr int VERBOSITY_PHASES = 5;
 // Offspring need parents that differ: smaller clusters only keep elites and get injections.
 constexpr std::int32_t MIN_SIZE_FOR_OFFSPRING = 6;
@@ -64,9 +66,8 @@ void ClusterGA::newGenerationTurn(std::int32_t turn, Cluster& old, Cluster& next
                                   std::vector<Chromosome*>& completenessElites,
                                   std::vector<Chromosome*>& distanceElites)
 {
-    const std::int32_t n =
-        static_cast<std::int32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(old.size, 0)),
-                                                          searchSettings.clusterSize));
+    const std::int32_t n = static_cast<std::int32_t>(std::min<std::uint64_t>(
+        static_cast<std::uint64_t>(std::max(old.size, 0)), searchSettings.clusterSize));
     std::int32_t eliteCount = roundToInt(n * searchSettings.eliteProportion);
     if (eliteCount < 2)
         eliteCount = 1;

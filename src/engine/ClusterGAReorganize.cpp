@@ -4,9 +4,11 @@
 #include "driver/SearchSettings.h"
 #include "engine/ClusterGA.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 constexpr int VERBOSITY_PHASES = 5;
 constexpr int VERBOSITY_CHROMOSOMES = 7;
 // An outcast this complete always founds a cluster of its own when no cluster resembles it.

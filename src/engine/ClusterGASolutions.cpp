@@ -6,12 +6,14 @@
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
 #include "genetic/EvaluationCount.h"
-#include "geometry/Figure.h"
 #include "genetic/Rounding.h"
+#include "geometry/Figure.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 constexpr int VERBOSITY_LIMITS = 4;
 constexpr int VERBOSITY_PHASES = 5;

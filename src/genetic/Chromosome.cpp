@@ -1,12 +1,17 @@
 #include "genetic/Chromosome.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 constexpr Point UNSET_GENE{-1, -1};
 }
 
-Chromosome::Chromosome(ClusterGA* owner) : engine(owner) { genes.fill(UNSET_GENE); }
+Chromosome::Chromosome(ClusterGA* owner) : engine(owner)
+{
+    genes.fill(UNSET_GENE);
+}
 
 // A copy stands for the same figure: it keeps the fitness, the age and the reviewed mark,
 // but nobody shares it yet.

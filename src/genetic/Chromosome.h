@@ -8,12 +8,14 @@
 #include "image/PixelRows.h"
 #include "image/Point.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 class ClusterGA;
 
 /// One candidate of the search: five image pixels, the figure through them and its fitness.
-class Chromosome {
+class Chromosome
+{
   public:
     /// Fitness of a chromosome that matched nothing (and the initial distance).
     static constexpr double NO_DISTANCE = 65535.0;

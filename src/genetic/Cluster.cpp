@@ -7,9 +7,11 @@
 #include "genetic/Exceptions.h"
 #include "genetic/Random.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 constexpr std::int32_t ELLIPSE_KIND = 1;
 constexpr int CUT_MIN = 1;
@@ -29,7 +31,10 @@ Chromosome* Cluster::best() const
     return completenessPool[0];
 }
 
-void Cluster::recountSize() { size = std::min(completenessPool.size(), distancePool.size()); }
+void Cluster::recountSize()
+{
+    size = std::min(completenessPool.size(), distancePool.size());
+}
 
 Chromosome* Cluster::takeTop(Pool pool)
 {

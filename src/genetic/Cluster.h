@@ -9,11 +9,13 @@
 #include "genetic/CompletenessMaxHeap.h"
 #include "genetic/DistanceMinHeap.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// A niche of the search: chromosomes standing for the same figure, kept in two pools over
 /// the same objects. The pools hold non-owning pointers; see release() for who frees them.
-class Cluster {
+class Cluster
+{
   public:
     /// Which pool takeTop draws from.
     enum class Pool { Completeness, Distance };

@@ -4,10 +4,12 @@
 
 #include "genetic/MaxHeap.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Heap of chromosome pointers with the smallest distance on top.
-template <typename T> class DistanceMinHeap : public MaxHeap<T> {
+template <typename T> class DistanceMinHeap : public MaxHeap<T>
+{
   public:
     void push(T element) override { this->pushBy(element, better); }
     void siftDown(std::int32_t i) override { this->siftDownBy(i, better); }

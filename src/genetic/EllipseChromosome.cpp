@@ -6,7 +6,8 @@
 #include "engine/ClusterGA.h"
 #include "geometry/LinearSolve.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 EllipseChromosome::EllipseChromosome(const EllipseChromosome& a, const EllipseChromosome& b,
                                      int cut)

@@ -5,10 +5,12 @@
 #include "image/BinaryImage.h"
 #include "image/PixelSearch.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// A chromosome whose figure is the ellipse through its five genes.
-class EllipseChromosome : public Chromosome {
+class EllipseChromosome : public Chromosome
+{
   public:
     Ellipse figure;
 

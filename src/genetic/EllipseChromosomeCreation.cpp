@@ -8,9 +8,11 @@
 #include "genetic/Rounding.h"
 #include "geometry/Pi.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 // Half-width of the bands around PI/2 and 3·PI/2 where a ray goes straight up or down.
 constexpr double VERTICAL_BAND = 0.05;
@@ -25,7 +27,10 @@ Point offsetTarget(Point origin, int dx, double tanPhi)
     return {static_cast<std::int16_t>(origin.x + dx), saturateToInt16(row)};
 }
 
-bool within(double phi, double centre) { return centre - VERTICAL_BAND <= phi && phi <= centre + VERTICAL_BAND; }
+bool within(double phi, double centre)
+{
+    return centre - VERTICAL_BAND <= phi && phi <= centre + VERTICAL_BAND;
+}
 
 } // namespace
 

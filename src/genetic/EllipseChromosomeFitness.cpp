@@ -5,9 +5,11 @@
 #include "genetic/EllipseChromosome.h"
 #include "genetic/EvaluationCount.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 // A neighbour lying within about 31.8 degrees of the direction to the centre is a match.
 constexpr double INWARD_MATCH = 0.85;
@@ -67,8 +69,14 @@ NeighbourResult matchNeighbour(const BinaryImage& image, Point p, int centerX, i
     return NeighbourResult::NoMatch;
 }
 
-int manhattan(Point a, Point b) { return std::abs(a.x - b.x) + std::abs(a.y - b.y); }
-int chessboard(Point a, Point b) { return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)); }
+int manhattan(Point a, Point b)
+{
+    return std::abs(a.x - b.x) + std::abs(a.y - b.y);
+}
+int chessboard(Point a, Point b)
+{
+    return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y));
+}
 
 } // namespace
 

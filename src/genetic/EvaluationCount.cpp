@@ -1,6 +1,7 @@
 #include "genetic/EvaluationCount.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 std::uint32_t evaluationCount = 0;
 

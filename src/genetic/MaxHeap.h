@@ -6,12 +6,14 @@
 
 #include "genetic/Exceptions.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// A binary heap stored level by level; the largest element by T's own order is on top.
 /// The derived orderings override push and siftDown with their own key. Holds elements
 /// only: with pointers it never creates or destroys what they point to.
-template <typename T> class MaxHeap {
+template <typename T> class MaxHeap
+{
   public:
     /// The heap in storage order (position 0 is the top).
     std::vector<T> elements;
@@ -23,7 +25,10 @@ template <typename T> class MaxHeap {
     virtual ~MaxHeap() = default;
 
     /// Inserts an element; an element equal to its parent stays below it.
-    virtual void push(T element) { pushBy(element, [](const T& a, const T& b) { return a > b; }); }
+    virtual void push(T element)
+    {
+        pushBy(element, [](const T& a, const T& b) { return a > b; });
+    }
     /// Restores the order below position i.
     virtual void siftDown(std::int32_t i)
     {

@@ -1,12 +1,17 @@
 #include "genetic/Random.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 std::uint32_t generatorState = 0;
 }
 
-void srand(std::uint32_t seed) { generatorState = seed; }
+void srand(std::uint32_t seed)
+{
+    generatorState = seed;
+}
 
 int rand()
 {

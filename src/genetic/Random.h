@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Largest value of rand() plus one: every formula divides by it.
 constexpr double RAND_RANGE = 32768.0;

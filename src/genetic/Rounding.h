@@ -4,10 +4,14 @@
 #include <cstdint>
 #include <limits>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// The program's rounding: add 0.5 and truncate toward zero (so -0.7 gives 0, not -1).
-inline double roundHalfTowardZero(double x) { return std::trunc(x + 0.5); }
+inline double roundHalfTowardZero(double x)
+{
+    return std::trunc(x + 0.5);
+}
 
 /// Converts an integral double to int32, saturating values out of range; NaN gives 0.
 inline std::int32_t saturateToInt32(double value)
@@ -34,6 +38,9 @@ inline std::int16_t saturateToInt16(double value)
 }
 
 /// roundHalfTowardZero as an int32; counts derived from settings can be out of range.
-inline std::int32_t roundToInt(double x) { return saturateToInt32(roundHalfTowardZero(x)); }
+inline std::int32_t roundToInt(double x)
+{
+    return saturateToInt32(roundHalfTowardZero(x));
+}
 
 } // namespace Trelm

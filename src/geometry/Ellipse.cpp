@@ -10,9 +10,11 @@
 #include "geometry/LinearSolve.h"
 #include "geometry/Pi.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 constexpr int VERBOSITY_SYSTEM = 16;
 constexpr int VERBOSITY_OUTLINE = 11;
@@ -38,8 +40,7 @@ Ellipse::Conic Ellipse::solveConic(const std::array<Point, 5>& genes)
         const std::int32_t x = genes[i].x;
         const std::int32_t y = genes[i].y;
         m[i] = {static_cast<double>(x * x), static_cast<double>(2 * x * y),
-                static_cast<double>(y * y), static_cast<double>(2 * x),
-                static_cast<double>(2 * y)};
+                static_cast<double>(y * y), static_cast<double>(2 * x), static_cast<double>(2 * y)};
     }
     // The constant term of the conic is fixed at 1, so the right-hand side is -1.
     LinearSolve::Column rhs{};
@@ -172,7 +173,8 @@ void Ellipse::walkEllipse(int xBound, int yBound, const Rotation& r)
     long long px = 0;
     long long py = 2 * rx2 * ry;
     // The integer division happens before the floating-point part.
-    long long p = static_cast<long long>(std::trunc(ry2 - (minorAxis * rx2) / 2 + 0.25 * rx2 + 0.5));
+    long long p =
+        static_cast<long long>(std::trunc(ry2 - (minorAxis * rx2) / 2 + 0.25 * rx2 + 0.5));
     while (px < py) { // region 1: slope between 0 and -1
         ++x;
         px += 2 * ry2;
@@ -247,7 +249,8 @@ bool Ellipse::isSimilar(const Ellipse& other) const
 
     const std::pair<double, int> pairs[] = {{rA, dA}, {rB, dB}, {rX, dX}, {rY, dY}};
     for (const auto& [relative, pixels] : pairs)
-        if (std::fabs(relative) > MAX_RELATIVE_DIFFERENCE && std::abs(pixels) > MAX_PIXEL_DIFFERENCE)
+        if (std::fabs(relative) > MAX_RELATIVE_DIFFERENCE &&
+            std::abs(pixels) > MAX_PIXEL_DIFFERENCE)
             return false;
 
     const double sum = std::fabs(rA) + std::fabs(rB) + std::fabs(rX) + std::fabs(rY);

@@ -5,10 +5,12 @@
 
 #include "geometry/Figure.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// An ellipse through five image points: centre, full axis lengths and angle.
-class Ellipse : public Figure {
+class Ellipse : public Figure
+{
   public:
     /// Upper bound of majorAxis whatever the caller's limit.
     static constexpr int AXIS_CAP = 400;

@@ -6,14 +6,16 @@
 #include "image/PixelRows.h"
 #include "image/Point.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Grey level of a drawn figure in an output image; 255 is background, 0 an image pixel.
 constexpr std::uint8_t FIGURE_GREY = 190;
 constexpr std::uint8_t BACKGROUND_GREY = 255;
 
 /// A figure searched for in an image: knows its outline and how to draw it.
-class Figure {
+class Figure
+{
   public:
     /// The outline, filled by generatePoints.
     std::vector<Point> points;

@@ -5,7 +5,8 @@
 
 #include <lapacke.h>
 
-namespace Trelm {
+namespace Trelm
+{
 
 void LinearSolve::solveInPlace(Matrix& matrix, Column& solution, const Column& rhs)
 {
@@ -17,8 +18,8 @@ void LinearSolve::solveInPlace(Matrix& matrix, Column& solution, const Column& r
                 matrix[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
     solution = rhs;
     std::array<lapack_int, N> pivots{};
-    const lapack_int info = LAPACKE_dgesv_work(LAPACK_COL_MAJOR, N, 1, a.data(), N,
-                                               pivots.data(), solution.data(), N);
+    const lapack_int info =
+        LAPACKE_dgesv_work(LAPACK_COL_MAJOR, N, 1, a.data(), N, pivots.data(), solution.data(), N);
     for (int row = 0; row < N; ++row)
         for (int column = 0; column < N; ++column)
             matrix[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] =

@@ -5,16 +5,19 @@
 
 #include "genetic/Exceptions.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Raised by LinearSolve for a singular system; the chromosome turns it into an invalid figure.
-class SingularSystemException : public MessageException {
+class SingularSystemException : public MessageException
+{
   public:
     using MessageException::MessageException;
 };
 
 /// A 5x5 system M·S = R solved in place by LU factorisation with partial pivoting.
-class LinearSolve {
+class LinearSolve
+{
   public:
     static constexpr int N = 5;
     using Matrix = std::array<std::array<double, N>, N>; ///< [row][column]

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// The constant pi, computed once at start-up.
 inline const double PI = 4.0 * std::atan(1.0);

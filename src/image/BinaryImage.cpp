@@ -5,9 +5,11 @@
 #include "image/BmpPicture.h"
 #include "image/PbmFile.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 // pickActivePoint rebuilds the snapshot after this many draws of cleared pixels in a row.
 constexpr int MISSES_BEFORE_REBUILD = 100;
 } // namespace

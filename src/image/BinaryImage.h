@@ -7,10 +7,12 @@
 #include "image/PixelRows.h"
 #include "image/Point.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// The image a search runs on (non-zero = active pixel), or a grey output image.
-class BinaryImage {
+class BinaryImage
+{
   public:
     /// Fewer active pixels than this at a rebuild mark the image as used up.
     static constexpr int MIN_ACTIVE_POINTS = 30;

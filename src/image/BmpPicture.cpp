@@ -7,9 +7,11 @@
 
 #include "image/PbmFile.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 constexpr std::uint16_t BMP_MAGIC = 19778; // "BM"
 constexpr std::int64_t FILE_HEADERS_SIZE = 54;
@@ -32,9 +34,18 @@ template <typename T> bool readLe(std::istream& input, T& field)
     return true;
 }
 
-bool readLe16(std::istream& input, std::uint16_t& field) { return readLe(input, field); }
-bool readLe32(std::istream& input, std::uint32_t& field) { return readLe(input, field); }
-bool readLe32(std::istream& input, std::int32_t& field) { return readLe(input, field); }
+bool readLe16(std::istream& input, std::uint16_t& field)
+{
+    return readLe(input, field);
+}
+bool readLe32(std::istream& input, std::uint32_t& field)
+{
+    return readLe(input, field);
+}
+bool readLe32(std::istream& input, std::int32_t& field)
+{
+    return readLe(input, field);
+}
 
 void skipBytes(std::istream& input, std::int64_t count)
 {
@@ -228,8 +239,7 @@ void BmpPicture::setSize(int newWidth, int newHeight)
                    BmpColor{});
 }
 
-bool BmpPicture::readPalette(std::istream& input, const Header& header,
-                             const std::string& fileName)
+bool BmpPicture::readPalette(std::istream& input, const Header& header, const std::string& fileName)
 {
     const std::int64_t tableSize = std::int64_t{1} << bitDepth;
     // A signed computation: an offset below 54 reads no entry at all.
@@ -254,7 +264,8 @@ bool BmpPicture::readPalette(std::istream& input, const Header& header,
 bool BmpPicture::readRows(std::istream& input, const std::string& /*fileName*/)
 {
     // Rows are padded to a multiple of 4 bytes.
-    const std::int64_t rowSize = ((static_cast<std::int64_t>(width) * bitDepth + 7) / 8 + 3) / 4 * 4;
+    const std::int64_t rowSize =
+        ((static_cast<std::int64_t>(width) * bitDepth + 7) / 8 + 3) / 4 * 4;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(rowSize));
     // The file stores the bottom row first.
     for (int row = height - 1; row >= 0; --row) {
@@ -286,8 +297,8 @@ bool BmpPicture::decodeRow(const std::vector<std::uint8_t>& bytes, int row)
         for (int column = 0; column < width; ++column) {
             // The first pixel of a byte sits in its most significant bits.
             const int shift = 8 - bitDepth * (column % perByte + 1);
-            const unsigned index = (bytes[static_cast<std::size_t>(column / perByte)] >> shift) &
-                                   paletteMask;
+            const unsigned index =
+                (bytes[static_cast<std::size_t>(column / perByte)] >> shift) & paletteMask;
             out[column] = palette_[index];
         }
         return true;

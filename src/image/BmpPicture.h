@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// One colour of a BMP picture or palette, in the file's byte order.
 struct BmpColor {
@@ -16,7 +17,8 @@ struct BmpColor {
 };
 
 /// An uncompressed BMP picture of 1, 4, 8, 16, 24 or 32 bits per pixel.
-class BmpPicture {
+class BmpPicture
+{
   public:
     std::int32_t bitDepth = 24;
     std::int32_t width = 0;

@@ -6,14 +6,19 @@
 #include <iostream>
 #include <string_view>
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 // A header line is examined by at most this many characters; a longer one ends the header.
 constexpr std::size_t HEADER_LINE_CAPACITY = 255;
 
-bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool isBlank(char c)
+{
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string_view nextToken(std::string_view line, std::size_t& position)
 {

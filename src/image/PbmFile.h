@@ -5,7 +5,8 @@
 
 #include "image/PixelRows.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Largest width or height accepted: every coordinate must fit a 16-bit Point.
 constexpr int MAX_IMAGE_SIDE = 32767;

@@ -4,9 +4,11 @@
 #include <fstream>
 #include <iostream>
 
-namespace Trelm {
+namespace Trelm
+{
 
-namespace {
+namespace
+{
 
 int largestValue(int height, const PixelRows& rows, int width)
 {

@@ -5,7 +5,8 @@
 
 #include "image/PixelRows.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Writes the grid as a binary PGM ("P5") file; true on error. The grid is not changed.
 bool PGMB_WRITE(const std::string& fileName, int height, const PixelRows& rows, int width);

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// A pixel grid as a table of rows, row 0 first; a row that was never read is empty.
 using PixelRows = std::vector<std::vector<std::uint8_t>>;

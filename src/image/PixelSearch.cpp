@@ -1,8 +1,10 @@
 #include "image/PixelSearch.h"
 
+#include <algorithm>
 #include <cstdlib>
 
-namespace Trelm {
+namespace Trelm
+{
 
 NeighbourList activeNeighbours(const BinaryImage& image, Point p)
 {
@@ -24,31 +26,24 @@ NeighbourList activeNeighbours(const BinaryImage& image, Point p)
     return list;
 }
 
-bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found)
+namespace
 {
-    found = {-1, -1};
-    const int dx = target.x - start.x;
-    const int dy = target.y - start.y;
-    const bool steep = std::abs(dy) >= std::abs(dx); // a tie counts as steep
-    const int majorDelta = steep ? dy : dx;
-    const int minorDelta = steep ? dx : dy;
-    const int majorTarget = steep ? target.y : target.x;
-    const int a = std::abs(minorDelta);
-    const int b = std::abs(majorDelta);
-    const int majorStep = majorDelta >= 0 ? 1 : -1;
-    const int minorStep = minorDelta >= 0 ? 1 : -1;
+
+// The Bresenham walk along one line, major coordinate first. steps is the number of
+// positions to examine: the walk stops when the major coordinate reaches the target or
+// leaves the image, whichever comes first (both mean nothing was found).
+template <bool Steep>
+bool walkLine(const BinaryImage& image, int major, int minor, int majorStep, int minorStep, int a,
+              int b, int steps, Point& found)
+{
+    const int minorLimit = Steep ? image.width : image.height;
     int decision = 2 * a - b;
-    // The walk runs in 16-bit coordinates.
-    std::int16_t major = steep ? start.y : start.x;
-    std::int16_t minor = steep ? start.x : start.y;
-    if (major == majorTarget)
-        return false;
     bool seenBackground = false;
-    for (;;) {
-        const int x = steep ? minor : major;
-        const int y = steep ? major : minor;
-        if (x < 0 || y < 0 || x >= image.width || y >= image.height)
+    for (int k = 0; k < steps; ++k, major += majorStep) {
+        if (minor < 0 || minor >= minorLimit)
             return false;
+        const int x = Steep ? minor : major;
+        const int y = Steep ? major : minor;
         if (image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == 0) {
             seenBackground = true;
         } else if (seenBackground) {
@@ -57,14 +52,38 @@ bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Po
         }
         if (decision > 0) {
             decision += 2 * a - 2 * b;
-            minor = static_cast<std::int16_t>(minor + minorStep);
+            minor += minorStep;
         } else {
             decision += 2 * a;
         }
-        major = static_cast<std::int16_t>(major + majorStep);
-        if (major == majorTarget)
-            return false;
     }
+    return false;
+}
+
+} // namespace
+
+bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found)
+{
+    found = {-1, -1};
+    const int dx = target.x - start.x;
+    const int dy = target.y - start.y;
+    const bool steep = std::abs(dy) >= std::abs(dx); // a tie counts as steep
+    const int majorDelta = steep ? dy : dx;
+    const int minorDelta = steep ? dx : dy;
+    const int major = steep ? start.y : start.x;
+    const int minor = steep ? start.x : start.y;
+    const int majorLimit = steep ? image.height : image.width;
+    const int majorStep = majorDelta >= 0 ? 1 : -1;
+    const int minorStep = minorDelta >= 0 ? 1 : -1;
+    // Coordinates stay within the image, so the 16-bit walk never wraps.
+    if (majorDelta == 0 || major < 0 || major >= majorLimit)
+        return false;
+    const int untilBorder = majorStep > 0 ? majorLimit - major : major + 1;
+    const int steps = std::min(std::abs(majorDelta), untilBorder);
+    const int a = std::abs(minorDelta);
+    const int b = std::abs(majorDelta);
+    return steep ? walkLine<true>(image, major, minor, majorStep, minorStep, a, b, steps, found)
+                 : walkLine<false>(image, major, minor, majorStep, minorStep, a, b, steps, found);
 }
 
 } // namespace Trelm

@@ -5,7 +5,8 @@
 #include "image/BinaryImage.h"
 #include "image/Point.h"
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// Up to eight neighbours of a pixel, in row-major order.
 struct NeighbourList {

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-namespace Trelm {
+namespace Trelm
+{
 
 /// A pixel position: column then row, each a signed 16-bit value.
 struct Point {

@@ -14,10 +14,12 @@ using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-namespace {
+namespace
+{
 
 // Runs the program in a temporary folder holding a few generated images.
-class BatchRunTest : public ::testing::Test {
+class BatchRunTest : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -72,7 +74,8 @@ TEST_F(BatchRunTest, ResultImageShowsEveryInputPixelAndTheEllipseInGrey)
     int grey = 0;
     for (int y = 0; y < 200; ++y) {
         for (int x = 0; x < 200; ++x) {
-            const auto value = static_cast<unsigned char>(raster[static_cast<std::size_t>(y * 200 + x)]);
+            const auto value =
+                static_cast<unsigned char>(raster[static_cast<std::size_t>(y * 200 + x)]);
             ASSERT_TRUE(value == 0 || value == 190 || value == 255);
             if (input.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]) {
                 ASSERT_EQ(value, 0);
@@ -100,7 +103,8 @@ TEST_F(BatchRunTest, DepletedImageFindsNothingAndCountsAnError)
                 HasSubstr("Execution stopped because image has been depleted of active pixels "
                           "(every ellipse was probably detected)\n\nNothing Found\nElapsed time "
                           "to 0 evaluations and 0 solutions: "));
-    EXPECT_THAT(result.output, ContainsRegex("Average Completeness: -?nan Average Distance: -?nan"));
+    EXPECT_THAT(result.output,
+                ContainsRegex("Average Completeness: -?nan Average Distance: -?nan"));
     EXPECT_THAT(result.output, HasSubstr("Number of errors: 1\n"));
     EXPECT_THAT(result.output, ContainsRegex("Average time per image: (inf|-?nan)secs.\n$"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "few_quvex++.pgm"));
@@ -134,10 +138,12 @@ TEST_F(BatchRunTest, SmallBudgetStopsTheSearch)
 {
     BinaryImage noise = blankImage(100, 100);
     for (int i = 0; i < 400; ++i)
-        noise.rows[static_cast<std::size_t>((i * 37) % 100)][static_cast<std::size_t>((i * 61) % 97)] = 1;
+        noise.rows[static_cast<std::size_t>((i * 37) % 100)]
+                  [static_cast<std::size_t>((i * 61) % 97)] = 1;
     writePbm(dir.file("noise.pbm"), noise);
     const RunResult result = run("-e 100 noise.pbm");
-    EXPECT_THAT(result.output, HasSubstr("Execution stopped due to fitness evaluations number\n\n"));
+    EXPECT_THAT(result.output,
+                HasSubstr("Execution stopped due to fitness evaluations number\n\n"));
 }
 
 TEST_F(BatchRunTest, ProgressWritesOneImagePerStep)
@@ -155,7 +161,8 @@ TEST_F(BatchRunTest, SameImageTwiceGivesTheSameResults)
     writePbm(dir.file("two.pbm"), two);
     const RunResult result = run("two.pbm two.pbm");
     const std::vector<std::string> lines = stableLines(result.output);
-    const auto second = std::find(lines.begin() + 1, lines.end(), "Processing image 2 of 2: two.pbm");
+    const auto second =
+        std::find(lines.begin() + 1, lines.end(), "Processing image 2 of 2: two.pbm");
     ASSERT_NE(second, lines.end());
     const auto first = std::find(lines.begin(), lines.end(), "Processing image 1 of 2: two.pbm");
     const std::vector<std::string> one(first + 1, second - 2);

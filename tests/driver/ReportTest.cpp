@@ -11,7 +11,8 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 
-namespace {
+namespace
+{
 
 std::vector<std::string> fieldsOf(const std::string& line)
 {

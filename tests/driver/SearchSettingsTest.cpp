@@ -11,11 +11,13 @@ using namespace Trelm::test;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-namespace {
+namespace
+{
 
 // Parses options with a temporary folder as the working directory, so that its
 // settings.cfg (if written) is the one read.
-class SearchSettingsTest : public ::testing::Test {
+class SearchSettingsTest : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -44,8 +46,9 @@ class SearchSettingsTest : public ::testing::Test {
     std::filesystem::path saved_;
 };
 
-const char* const usageHead = "Usage:\n\n  Korvath [options] file1 [file2 ...]\n\nAllowed options:\n\n"
-                              "Configuration Options:\n";
+const char* const usageHead =
+    "Usage:\n\n  Korvath [options] file1 [file2 ...]\n\nAllowed options:\n\n"
+    "Configuration Options:\n";
 
 } // namespace
 

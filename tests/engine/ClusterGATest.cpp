@@ -10,9 +10,12 @@ using ::testing::HasSubstr;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-namespace {
+namespace
+{
 
-class ClusterGATest : public EngineFixture {};
+class ClusterGATest : public EngineFixture
+{
+};
 
 } // namespace
 

@@ -5,7 +5,8 @@
 using namespace Trelm;
 using namespace Trelm::test;
 
-namespace {
+namespace
+{
 
 // Runs the search loop of the batch run on an image; returns the solutions' report lines.
 std::vector<std::string> detect(BinaryImage image, std::vector<Chromosome*>& solutions)
@@ -25,7 +26,9 @@ std::vector<std::string> detect(BinaryImage image, std::vector<Chromosome*>& sol
     return lines;
 }
 
-class DetectionTest : public EngineFixture {};
+class DetectionTest : public EngineFixture
+{
+};
 
 } // namespace
 

@@ -11,10 +11,12 @@
 #include "genetic/Random.h"
 #include "support/TestSupport.h"
 
-namespace Trelm::test {
+namespace Trelm::test
+{
 
 /// An engine over a 200 x 200 image holding two ellipses, without clusters, default settings.
-class EngineFixture : public ::testing::Test {
+class EngineFixture : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -42,9 +44,9 @@ class EngineFixture : public ::testing::Test {
         const std::int32_t lower = engine->minAxisLimit;
         engine->maxAxisLimit = ClusterGA::AXIS_CAP;
         engine->minAxisLimit = searchSettings.minAxis;
-        auto chromosome =
-            second ? chromosomeWithGenes(*engine, pointsOnEllipse(140, 140, 30, 30, 0.0))
-                   : chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 25, 0.0));
+        auto chromosome = second
+                              ? chromosomeWithGenes(*engine, pointsOnEllipse(140, 140, 30, 30, 0.0))
+                              : chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 25, 0.0));
         engine->maxAxisLimit = upper;
         engine->minAxisLimit = lower;
         EXPECT_TRUE(chromosome->valid);

@@ -7,9 +7,11 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 
-namespace {
+namespace
+{
 
-class GenerationTest : public EngineFixture {
+class GenerationTest : public EngineFixture
+{
   protected:
     // Chromosomes of the new cluster whose genes equal those of one of the given ones.
     static int copiesOf(const Cluster& cluster, const std::vector<std::array<Point, 5>>& genes)
@@ -21,12 +23,13 @@ class GenerationTest : public EngineFixture {
         return copies;
     }
 
-    // A cluster of n chromosomes alternating between the two ellipses, with distinct genes.
+    // A cluster of n chromosomes alternating between the two ellipses, with distinct genes;
+    // the most complete ones are the most distant, so the two pools have different heads.
     Cluster& mixedCluster(int n)
     {
         Cluster& cluster = addCluster({});
         for (int i = 0; i < n; ++i) {
-            Chromosome* c = make(0.9 - 0.01 * i, 0.01 * (i + 1), i % 2 == 1);
+            Chromosome* c = make(0.9 - 0.01 * i, 0.01 * (n - i), i % 2 == 1);
             c->genes[0].x = static_cast<std::int16_t>(c->genes[0].x + i / 2);
             cluster.append(c);
             remembered.push_back(c->genes);
@@ -64,6 +67,51 @@ TEST_F(GenerationTest, FullClusterKeepsItsElitesAndIsRefilled)
         EXPECT_EQ(next.completenessPool[i]->shareCount, 0);
         EXPECT_NE(next.distancePool.find(next.completenessPool[i]), -1);
     }
+}
+
+TEST_F(GenerationTest, OffspringCallsFollowTheKeptShare)
+{
+    // Copies only (crossover rate 0), no mutation: the old genes come back as 4 elites plus
+    // 4 copies per makeOffspring call, ceil(K / 4) calls.
+    searchSettings.crossoverRate = 0.0;
+    searchSettings.mutationRate = 0.0;
+    for (double discard : {0.15, 0.5}) {
+        searchSettings.discardProportion = discard;
+        engine->clusters.clear();
+        mixedCluster(40);
+        engine->newGeneration();
+        const int calls = discard == 0.15 ? 9 : 5; // K = 34 or 20
+        EXPECT_EQ(copiesOf(engine->clusters.front(), remembered), 4 + 4 * calls);
+        EXPECT_EQ(engine->clusters.front().size, 40);
+        engine->clusters.front().release();
+        remembered.clear();
+    }
+    engine->clusters.clear();
+}
+
+TEST_F(GenerationTest, ElitesAndTheFirstOffspringAreNeverMutated)
+{
+    searchSettings.crossoverRate = 0.0;
+    searchSettings.mutationRate = 1.0; // 40 mutations at positions 5 to A - 1
+    Cluster& old = mixedCluster(40);
+    std::vector<Chromosome*> members(old.completenessPool.elements);
+    const auto byCompleteness = [](Chromosome* a, Chromosome* b) {
+        return a->completeness > b->completeness;
+    };
+    const auto byDistance = [](Chromosome* a, Chromosome* b) { return a->distance < b->distance; };
+    std::sort(members.begin(), members.end(), byCompleteness);
+    std::vector<Chromosome*> heads{members[0], members[1]};
+    std::sort(members.begin(), members.end(), byDistance);
+    heads.push_back(members[0]);
+    heads.push_back(members[1]);
+    // Every mutant that is valid at all beats the elites.
+    for (Chromosome* member : members)
+        member->completeness *= 0.01;
+    old.restoreOrder();
+    engine->newGeneration();
+    const Cluster& next = engine->clusters.front();
+    for (Chromosome* head : heads)
+        EXPECT_NE(next.completenessPool.find(head), -1);
 }
 
 TEST_F(GenerationTest, ChromosomeHeadingBothPoolsIsCarriedOnce)

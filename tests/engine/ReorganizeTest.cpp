@@ -7,9 +7,12 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 
-namespace {
+namespace
+{
 
-class ReorganizeTest : public EngineFixture {};
+class ReorganizeTest : public EngineFixture
+{
+};
 
 } // namespace
 

@@ -7,9 +7,11 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 
-namespace {
+namespace
+{
 
-class SolutionsTest : public EngineFixture {
+class SolutionsTest : public EngineFixture
+{
   protected:
     bool promoted(double completeness, double distance, std::uint32_t age)
     {
@@ -55,7 +57,8 @@ TEST_F(SolutionsTest, PromotionClearsPixelsDeletesTheClusterAndSetsLimits)
 {
     verbosity = 5;
     addCluster({make(0.95, 0.1), make(0.3, 0.3)});
-    const auto& bestFigure = static_cast<EllipseChromosome*>(engine->clusters.front().best())->figure;
+    const auto& bestFigure =
+        static_cast<EllipseChromosome*>(engine->clusters.front().best())->figure;
     const Point onOutline = bestFigure.points[10];
     CoutCapture capture;
     EXPECT_TRUE(engine->checkSolutions(solutions));

@@ -9,9 +9,11 @@ using namespace Trelm::test;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-namespace {
+namespace
+{
 
-class ClusterTest : public GeneticFixture {
+class ClusterTest : public GeneticFixture
+{
   protected:
     // A valid chromosome on one of the two ellipses with the given fitness keys.
     Chromosome* make(double completeness, double distance, bool second = false)
@@ -218,7 +220,7 @@ TEST_F(ClusterTest, OffspringFromAnEmptyClusterFindsNoParent)
 TEST_F(ClusterTest, MutateAtKeepsOnlyAMoreCompleteMutant)
 {
     Cluster& cluster = keep(Cluster(1));
-    Chromosome* poor = make(0.0, 0.5);   // any valid mutant beats it
+    Chromosome* poor = make(0.0, 0.5);    // any valid mutant beats it
     Chromosome* perfect = make(2.0, 0.5); // no mutant can beat it
     cluster.append(perfect);
     cluster.append(poor);

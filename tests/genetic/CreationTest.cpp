@@ -8,9 +8,12 @@
 using namespace Trelm;
 using namespace Trelm::test;
 
-namespace {
+namespace
+{
 
-class CreationTest : public GeneticFixture {};
+class CreationTest : public GeneticFixture
+{
+};
 
 bool isActive(const BinaryImage& image, Point p)
 {

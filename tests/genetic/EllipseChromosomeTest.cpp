@@ -8,9 +8,12 @@
 using namespace Trelm;
 using namespace Trelm::test;
 
-namespace {
+namespace
+{
 
-class EllipseChromosomeTest : public GeneticFixture {};
+class EllipseChromosomeTest : public GeneticFixture
+{
+};
 
 std::string printed(const Chromosome& chromosome)
 {

@@ -5,11 +5,13 @@
 using namespace Trelm;
 using namespace Trelm::test;
 
-namespace {
+namespace
+{
 
 // Evaluates a hand-made outline around (50, 50) with axes 60 and 40 in a 100 x 100 image.
 // Two far corner pixels keep the bounding box clear of the pixels under test.
-class FitnessTest : public ::testing::Test {
+class FitnessTest : public ::testing::Test
+{
   protected:
     void SetUp() override
     {

@@ -11,10 +11,12 @@
 #include "genetic/Random.h"
 #include "support/TestSupport.h"
 
-namespace Trelm::test {
+namespace Trelm::test
+{
 
 /// An engine over a 200 x 200 image holding two ellipses, with default settings.
-class GeneticFixture : public ::testing::Test {
+class GeneticFixture : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -29,9 +31,9 @@ class GeneticFixture : public ::testing::Test {
     /// A valid chromosome on the first (or, with second, the other) ellipse of the image.
     std::unique_ptr<EllipseChromosome> onEllipse(bool second = false)
     {
-        auto chromosome =
-            second ? chromosomeWithGenes(*engine, pointsOnEllipse(140, 140, 30, 30, 0.0))
-                   : chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 25, 0.0));
+        auto chromosome = second
+                              ? chromosomeWithGenes(*engine, pointsOnEllipse(140, 140, 30, 30, 0.0))
+                              : chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 25, 0.0));
         EXPECT_TRUE(chromosome->valid);
         return chromosome;
     }

@@ -11,7 +11,8 @@ using namespace Trelm;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-namespace {
+namespace
+{
 
 // Stands in for a chromosome: the heaps read only these two keys.
 struct Keys {
@@ -19,7 +20,8 @@ struct Keys {
     double distance = 0.0;
 };
 
-class HeapTest : public ::testing::Test {
+class HeapTest : public ::testing::Test
+{
   protected:
     Keys* make(double completeness, double distance = 0.0)
     {
@@ -113,8 +115,9 @@ TEST_F(HeapTest, RemovedHoleIsFilledByAnElementThatRisesPastAncestors)
     heap.removeAt(7, &removed); // 0.2 under 0.4 under 0.5
     EXPECT_EQ(removed->completeness, 0.2);
     EXPECT_EQ(heap[1]->completeness, 0.85); // rose through 0.4 and 0.5
-    EXPECT_EQ(popAll(heap, &Keys::completeness),
-              (std::vector<double>{0.9, 0.88, 0.87, 0.86, 0.85, 0.8, 0.5, 0.4, 0.3, 0.25, 0.1, 0.05}));
+    EXPECT_EQ(
+        popAll(heap, &Keys::completeness),
+        (std::vector<double>{0.9, 0.88, 0.87, 0.86, 0.85, 0.8, 0.5, 0.4, 0.3, 0.25, 0.1, 0.05}));
 }
 
 TEST_F(HeapTest, FindAndInvalidPositions)

@@ -5,7 +5,8 @@
 
 using namespace Trelm;
 
-namespace {
+namespace
+{
 
 template <typename F> std::string bareTextThrownBy(F f)
 {
@@ -53,8 +54,10 @@ TEST(Random, RangesAreCoveredAndBoundsChecked)
     for (bool s : seen)
         EXPECT_TRUE(s);
     EXPECT_EQ(randomInt(7, 7), 7);
-    EXPECT_EQ(bareTextThrownBy([] { randomInt(5, 4); }), "Invalid bounds for random number generator");
-    EXPECT_EQ(bareTextThrownBy([] { randomIndex(0); }), "Invalid bound for random number generator");
+    EXPECT_EQ(bareTextThrownBy([] { randomInt(5, 4); }),
+              "Invalid bounds for random number generator");
+    EXPECT_EQ(bareTextThrownBy([] { randomIndex(0); }),
+              "Invalid bound for random number generator");
 }
 
 TEST(Random, LargeCountsReachTheLastIndices)

@@ -15,14 +15,19 @@ using namespace Trelm::test;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-namespace {
+namespace
+{
 
-class EllipseTest : public ::testing::Test {
+class EllipseTest : public ::testing::Test
+{
   protected:
     void SetUp() override { resetSettings(); }
 };
 
-Point pt(int x, int y) { return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)}; }
+Point pt(int x, int y)
+{
+    return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+}
 
 Ellipse fromFields(int cx, int cy, int major, int minor, double angle)
 {
@@ -53,8 +58,8 @@ TEST_F(EllipseTest, ConstructionValues)
 TEST_F(EllipseTest, CircleThroughFivePoints)
 {
     Ellipse e;
-    EXPECT_TRUE(e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)},
-                                    400, 8));
+    EXPECT_TRUE(
+        e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)}, 400, 8));
     EXPECT_EQ(e.centerX, 50);
     EXPECT_EQ(e.centerY, 50);
     EXPECT_EQ(e.majorAxis, 40);
@@ -63,8 +68,8 @@ TEST_F(EllipseTest, CircleThroughFivePoints)
     EXPECT_TRUE(e.points.empty());
 
     searchSettings.minAxis = 40; // the minor axis must exceed min-axis
-    EXPECT_FALSE(e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)},
-                                     400, 8));
+    EXPECT_FALSE(
+        e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)}, 400, 8));
 }
 
 TEST_F(EllipseTest, AxisParallelEllipse)
@@ -79,7 +84,9 @@ TEST_F(EllipseTest, AxisParallelEllipse)
     EXPECT_NEAR(e.angle, 0.0, 1e-9);
 }
 
-class EllipseAngleTest : public EllipseTest, public ::testing::WithParamInterface<double> {};
+class EllipseAngleTest : public EllipseTest, public ::testing::WithParamInterface<double>
+{
+};
 
 TEST_P(EllipseAngleTest, RotatedEllipseKeepsItsAngle)
 {
@@ -120,8 +127,8 @@ TEST_F(EllipseTest, NearlyEqualAxesBecomeACircle)
 
 TEST_F(EllipseTest, LimitsAndTheAxisCap)
 {
-    const auto circle = std::array<Point, 5>{pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30),
-                                             pt(62, 66)};
+    const auto circle =
+        std::array<Point, 5>{pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)};
     Ellipse e;
     EXPECT_TRUE(e.computeFromPoints(circle, 40, 40)); // both limits inclusive
     e.angle = 0.25;
@@ -132,8 +139,8 @@ TEST_F(EllipseTest, LimitsAndTheAxisCap)
     EXPECT_FALSE(e.computeFromPoints(circle, 400, 42));
 
     // A circle of radius 200 has axis 400: rejected whatever the upper limit.
-    const auto big = std::array<Point, 5>{pt(410, 210), pt(210, 410), pt(10, 210), pt(210, 10),
-                                          pt(330, 370)};
+    const auto big =
+        std::array<Point, 5>{pt(410, 210), pt(210, 410), pt(10, 210), pt(210, 10), pt(330, 370)};
     EXPECT_FALSE(e.computeFromPoints(big, 1000, 8));
     EXPECT_EQ(e.majorAxis, 400);
 }
@@ -143,8 +150,8 @@ TEST_F(EllipseTest, CentreRoundingTowardZero)
     Ellipse e;
     // A circle of radius 20 about (-2, 50): trunc(-1.5) is -1, invalid. (About (-1, 50) the
     // centre would give trunc(-0.5), which is 0.)
-    EXPECT_FALSE(e.computeFromPoints({pt(18, 50), pt(-2, 70), pt(-22, 50), pt(-2, 30), pt(10, 66)},
-                                     400, 8));
+    EXPECT_FALSE(
+        e.computeFromPoints({pt(18, 50), pt(-2, 70), pt(-22, 50), pt(-2, 30), pt(10, 66)}, 400, 8));
     EXPECT_EQ(e.centerX, -1);
     // A circle about (-0.5, 50): trunc(-0.5 + 0.5) is 0 and passes.
     EXPECT_TRUE(
@@ -156,8 +163,8 @@ TEST_F(EllipseTest, CentreRoundingTowardZero)
 TEST_F(EllipseTest, OriginInsideGivesACircleOfTheShorterAxis)
 {
     Ellipse e;
-    ASSERT_TRUE(e.computeFromPoints({pt(60, 20), pt(20, 50), pt(44, 44), pt(52, 38), pt(52, 2)},
-                                    400, 8));
+    ASSERT_TRUE(
+        e.computeFromPoints({pt(60, 20), pt(20, 50), pt(44, 44), pt(52, 38), pt(52, 2)}, 400, 8));
     EXPECT_EQ(e.centerX, 20);
     EXPECT_EQ(e.centerY, 20);
     EXPECT_EQ(e.majorAxis, 60);
@@ -173,7 +180,8 @@ TEST_F(EllipseTest, HyperbolaAndImaginaryLeaveEverythingUnchanged)
     e.majorAxis = 9;
     e.angle = 0.5;
     // x*y = 100: a hyperbola.
-    EXPECT_FALSE(e.computeFromPoints({pt(10, 10), pt(20, 5), pt(5, 20), pt(4, 25), pt(25, 4)}, 400, 8));
+    EXPECT_FALSE(
+        e.computeFromPoints({pt(10, 10), pt(20, 5), pt(5, 20), pt(4, 25), pt(25, 4)}, 400, 8));
     EXPECT_FALSE(e.valid);
     EXPECT_EQ(e.centerX, 7);
     EXPECT_EQ(e.majorAxis, 9);
@@ -328,7 +336,8 @@ TEST_F(EllipseTest, SimilarityExamples)
     // angles -1.55 and 1.55 (about 0.987) are ignored.
     const Ellipse a = fromFields(100, 100, 100, 60, 0.1);
     EXPECT_FALSE(a.isSimilar(fromFields(120, 106, 100, 60, 3.1)));
-    EXPECT_TRUE(fromFields(100, 100, 100, 60, -1.55).isSimilar(fromFields(120, 106, 100, 60, 1.55)));
+    EXPECT_TRUE(
+        fromFields(100, 100, 100, 60, -1.55).isSimilar(fromFields(120, 106, 100, 60, 1.55)));
     // The same shapes turned by a small angle are similar.
     EXPECT_TRUE(a.isSimilar(fromFields(102, 100, 104, 60, 0.3)));
 }

@@ -11,7 +11,8 @@ using namespace Trelm::test;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-namespace {
+namespace
+{
 
 BinaryImage imageWithActivePixels(int count)
 {
@@ -109,7 +110,8 @@ TEST(BinaryImage, PickReturnsStillActivePixelsAndRebuildsAfterMisses)
     for (int i = 0; i < 50; ++i) {
         Point picked;
         ASSERT_TRUE(image.pickActivePoint(picked));
-        EXPECT_EQ(image.rows[static_cast<std::size_t>(picked.y)][static_cast<std::size_t>(picked.x)], 1);
+        EXPECT_EQ(
+            image.rows[static_cast<std::size_t>(picked.y)][static_cast<std::size_t>(picked.x)], 1);
     }
     // Every listed pixel cleared: after 100 misses the rebuild finds too few and gives up.
     for (auto& row : image.rows)

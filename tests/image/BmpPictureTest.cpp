@@ -11,7 +11,8 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 
-namespace {
+namespace
+{
 
 void le16(std::string& out, unsigned value)
 {
@@ -116,9 +117,10 @@ TEST(BmpPicture, OneBitPaletteFullOrUnderspecified)
     const ReadResult shortTable =
         readBmp(header(58, 9, 1, 1) + bytes({10, 20, 30, 0}) + bytes({0x7F, 0x00, 0, 0}));
     ASSERT_TRUE(shortTable.ok);
-    EXPECT_EQ(shortTable.output, "EasyBMP Warning: file x.bmp has an underspecified\n"
-                                 "                 color table. The table will be padded with extra\n"
-                                 "                 white (255,255,255,0) entries.\n");
+    EXPECT_EQ(shortTable.output,
+              "EasyBMP Warning: file x.bmp has an underspecified\n"
+              "                 color table. The table will be padded with extra\n"
+              "                 white (255,255,255,0) entries.\n");
     expectColor(shortTable.picture.pixel(0, 0), 30, 20, 10);
     expectColor(shortTable.picture.pixel(1, 0), 255, 255, 255);
     expectColor(shortTable.picture.paletteEntry(1), 255, 255, 255);
@@ -129,7 +131,8 @@ TEST(BmpPicture, FourAndEightBitIndexThePalette)
     std::string palette16;
     for (int k = 0; k < 16; ++k)
         palette16 += bytes({k, k, k, 0});
-    const ReadResult four = readBmp(header(54 + 64, 3, 1, 4) + palette16 + bytes({0x12, 0xF0, 0, 0}));
+    const ReadResult four =
+        readBmp(header(54 + 64, 3, 1, 4) + palette16 + bytes({0x12, 0xF0, 0, 0}));
     ASSERT_TRUE(four.ok);
     expectColor(four.picture.pixel(0, 0), 1, 1, 1);
     expectColor(four.picture.pixel(1, 0), 2, 2, 2);
@@ -231,8 +234,7 @@ TEST(BmpPicture, LoadsIntoABinaryImageDarkPixelsActive)
 {
     TempDir dir;
     // 2 x 2, 24-bit: bottom row black, grey 127; top row grey 128, white.
-    writeBytes(dir.file("p.bmp"), header(54, 2, 2, 24) +
-                                      bytes({0, 0, 0, 127, 127, 127, 0, 0}) +
+    writeBytes(dir.file("p.bmp"), header(54, 2, 2, 24) + bytes({0, 0, 0, 127, 127, 127, 0, 0}) +
                                       bytes({128, 128, 128, 255, 255, 255, 0, 0}));
     BinaryImage image;
     ASSERT_TRUE(image.load(dir.file("p.bmp")));

@@ -10,7 +10,8 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 
-namespace {
+namespace
+{
 
 struct HeaderResult {
     bool failed;

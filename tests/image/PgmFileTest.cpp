@@ -11,7 +11,8 @@ TEST(PgmFile, WritesHeaderWithLargestValueAndRawRows)
     TempDir dir;
     const PixelRows rows = {{0, 255, 190}, {255, 0, 0}};
     ASSERT_FALSE(PGMB_WRITE(dir.file("a.pgm"), 2, rows, 3));
-    EXPECT_EQ(readBytes(dir.file("a.pgm")), std::string("P5 3 2 255\n\x00\xFF\xBE\xFF\x00\x00", 17));
+    EXPECT_EQ(readBytes(dir.file("a.pgm")),
+              std::string("P5 3 2 255\n\x00\xFF\xBE\xFF\x00\x00", 17));
 
     const PixelRows zeros = {{0, 0}};
     ASSERT_FALSE(PGMB_WRITE(dir.file("z.pgm"), 1, zeros, 2));

@@ -24,7 +24,7 @@ TEST(FindActiveAlongLine, SameMajorCoordinateOrLeavingTheImageFindsNothing)
     EXPECT_FALSE(findActiveAlongLine(image, {1, 1}, {1, 1}, found));
     EXPECT_FALSE(findActiveAlongLine(image, {1, 1}, {-30, 1}, found));
     EXPECT_FALSE(findActiveAlongLine(image, {1, 1}, {30, 30}, found)); // misses (3, 2)
-    ASSERT_TRUE(findActiveAlongLine(image, {1, 0}, {5, 4}, found));   // a tie counts as steep
+    ASSERT_TRUE(findActiveAlongLine(image, {1, 0}, {5, 4}, found));    // a tie counts as steep
     EXPECT_EQ(found, (Point{3, 2}));
 }
 

@@ -14,7 +14,8 @@
 #define KORVATH_EXECUTABLE "korvath"
 #endif
 
-namespace Trelm::test {
+namespace Trelm::test
+{
 
 TempDir::TempDir()
 {
@@ -45,7 +46,8 @@ BinaryImage blankImage(int width, int height)
 
 BinaryImage imageFromText(const std::vector<std::string>& lines)
 {
-    BinaryImage image = blankImage(static_cast<int>(lines.at(0).size()), static_cast<int>(lines.size()));
+    BinaryImage image =
+        blankImage(static_cast<int>(lines.at(0).size()), static_cast<int>(lines.size()));
     for (std::size_t y = 0; y < lines.size(); ++y)
         for (std::size_t x = 0; x < lines[y].size(); ++x)
             image.rows[y][x] = (lines[y][x] == '#' || lines[y][x] == '1') ? 1 : 0;
@@ -68,7 +70,8 @@ void drawEllipse(BinaryImage& image, double cx, double cy, double a, double b, d
 
 void writePbm(const std::string& path, const BinaryImage& image)
 {
-    std::string bytes = "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
+    std::string bytes =
+        "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
     for (const auto& row : image.rows) {
         for (int start = 0; start < image.width; start += 8) {
             unsigned char byte = 0;
@@ -101,7 +104,8 @@ void writeBmp(const std::string& path, const BinaryImage& image)
     for (int y = image.height - 1; y >= 0; --y) {
         std::string row(static_cast<std::size_t>(rowSize), '\0');
         for (int x = 0; x < image.width; ++x) {
-            const char level = image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] ? 0 : '\xFF';
+            const char level =
+                image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] ? 0 : '\xFF';
             row.replace(static_cast<std::size_t>(3 * x), 3, 3, level);
         }
         bytes += row;
@@ -140,15 +144,16 @@ std::array<Point, 5> pointsOnEllipse(double cx, double cy, double a, double b, d
         const double t = ts[i];
         const double x = cx + a * std::cos(t) * std::cos(theta) - b * std::sin(t) * std::sin(theta);
         const double y = cy + a * std::cos(t) * std::sin(theta) + b * std::sin(t) * std::cos(theta);
-        points[i] = {static_cast<std::int16_t>(std::lround(x)), static_cast<std::int16_t>(std::lround(y))};
+        points[i] = {static_cast<std::int16_t>(std::lround(x)),
+                     static_cast<std::int16_t>(std::lround(y))};
     }
     return points;
 }
 
 RunResult runKorvath(const std::filesystem::path& workingDirectory, const std::string& arguments)
 {
-    const std::string command = "cd '" + workingDirectory.string() + "' && '" KORVATH_EXECUTABLE
-                                "' " + arguments + " 2>&1";
+    const std::string command =
+        "cd '" + workingDirectory.string() + "' && '" KORVATH_EXECUTABLE "' " + arguments + " 2>&1";
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)

@@ -9,10 +9,12 @@
 #include "genetic/EllipseChromosome.h"
 #include "image/BinaryImage.h"
 
-namespace Trelm::test {
+namespace Trelm::test
+{
 
 /// A fresh temporary folder, removed with everything in it at the end of the scope.
-class TempDir {
+class TempDir
+{
   public:
     TempDir();
     ~TempDir();
@@ -26,7 +28,8 @@ class TempDir {
 };
 
 /// Captures what is written to std::cout during its lifetime.
-class CoutCapture {
+class CoutCapture
+{
   public:
     CoutCapture() : saved_(std::cout.rdbuf(buffer_.rdbuf())) {}
     ~CoutCapture() { std::cout.rdbuf(saved_); }
