@@ -47,22 +47,25 @@ Chromosome* Cluster::takeTop(Pool pool)
     return top;
 }
 
+void Cluster::countMember(const Chromosome* chromosome)
+{
+    ++size;
+    if (chromosome->valid)
+        ++validCount;
+}
+
 void Cluster::insert(Chromosome* chromosome)
 {
     completenessPool.push(chromosome);
     distancePool.push(chromosome);
-    ++size;
-    if (chromosome->valid)
-        ++validCount;
+    countMember(chromosome);
 }
 
 void Cluster::append(Chromosome* chromosome)
 {
     completenessPool.appendUnordered(chromosome);
     distancePool.appendUnordered(chromosome);
-    ++size;
-    if (chromosome->valid)
-        ++validCount;
+    countMember(chromosome);
 }
 
 void Cluster::restoreOrder()

@@ -68,6 +68,7 @@ class Cluster
 
   private:
     void recountSize();
+    void countMember(const Chromosome* chromosome);
     void pickRanks(double u1, double u2, int n, int& a1, int& a2);
     void makePair(const std::vector<Chromosome*>& parents, int a1, int a2,
                   std::unique_ptr<Chromosome>& first, std::unique_ptr<Chromosome>& second);

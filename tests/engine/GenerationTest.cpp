@@ -41,16 +41,6 @@ class GenerationTest : public EngineFixture
     std::vector<std::array<Point, 5>> remembered;
 };
 
-template <typename F> std::string bareTextThrownBy(F f)
-{
-    try {
-        f();
-    } catch (const char* message) {
-        return message;
-    }
-    return "";
-}
-
 } // namespace
 
 TEST_F(GenerationTest, FullClusterKeepsItsElitesAndIsRefilled)

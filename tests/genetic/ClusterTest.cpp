@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "GeneticFixture.h"
 #include "genetic/Cluster.h"
+#include "support/TwoEllipseFixture.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -12,18 +12,9 @@ using ::testing::ThrowsMessage;
 namespace
 {
 
-class ClusterTest : public GeneticFixture
+class ClusterTest : public TwoEllipseFixture
 {
   protected:
-    // A valid chromosome on one of the two ellipses with the given fitness keys.
-    Chromosome* make(double completeness, double distance, bool second = false)
-    {
-        auto chromosome = onEllipse(second);
-        chromosome->completeness = completeness;
-        chromosome->distance = distance;
-        return chromosome.release();
-    }
-
     // A cluster of n chromosomes with falling completeness and rising distance.
     Cluster filled(int n, bool alternate = false)
     {

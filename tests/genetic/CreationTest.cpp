@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "GeneticFixture.h"
 #include "geometry/Pi.h"
+#include "support/TwoEllipseFixture.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -11,7 +11,7 @@ using namespace Trelm::test;
 namespace
 {
 
-class CreationTest : public GeneticFixture
+class CreationTest : public TwoEllipseFixture
 {
 };
 

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "GeneticFixture.h"
+#include "support/TwoEllipseFixture.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -11,7 +11,7 @@ using namespace Trelm::test;
 namespace
 {
 
-class EllipseChromosomeTest : public GeneticFixture
+class EllipseChromosomeTest : public TwoEllipseFixture
 {
 };
 

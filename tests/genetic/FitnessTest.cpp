@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "GeneticFixture.h"
+#include "support/TwoEllipseFixture.h"
 
 using namespace Trelm;
 using namespace Trelm::test;

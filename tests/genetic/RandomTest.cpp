@@ -2,21 +2,13 @@
 
 #include "genetic/Random.h"
 #include "genetic/Rounding.h"
+#include "support/TestSupport.h"
 
 using namespace Trelm;
+using Trelm::test::bareTextThrownBy;
 
 namespace
 {
-
-template <typename F> std::string bareTextThrownBy(F f)
-{
-    try {
-        f();
-    } catch (const char* message) {
-        return message;
-    }
-    return "";
-}
 
 } // namespace
 

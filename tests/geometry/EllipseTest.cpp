@@ -29,6 +29,14 @@ Point pt(int x, int y)
     return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
 }
 
+void expectFields(const Ellipse& e, int cx, int cy, int major, int minor)
+{
+    EXPECT_EQ(e.centerX, cx);
+    EXPECT_EQ(e.centerY, cy);
+    EXPECT_EQ(e.majorAxis, major);
+    EXPECT_EQ(e.minorAxis, minor);
+}
+
 Ellipse fromFields(int cx, int cy, int major, int minor, double angle)
 {
     Ellipse e;
@@ -60,10 +68,7 @@ TEST_F(EllipseTest, CircleThroughFivePoints)
     Ellipse e;
     EXPECT_TRUE(
         e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)}, 400, 8));
-    EXPECT_EQ(e.centerX, 50);
-    EXPECT_EQ(e.centerY, 50);
-    EXPECT_EQ(e.majorAxis, 40);
-    EXPECT_EQ(e.minorAxis, 40);
+    expectFields(e, 50, 50, 40, 40);
     EXPECT_EQ(e.angle, 0.0);
     EXPECT_TRUE(e.points.empty());
 
@@ -165,10 +170,7 @@ TEST_F(EllipseTest, OriginInsideGivesACircleOfTheShorterAxis)
     Ellipse e;
     ASSERT_TRUE(
         e.computeFromPoints({pt(60, 20), pt(20, 50), pt(44, 44), pt(52, 38), pt(52, 2)}, 400, 8));
-    EXPECT_EQ(e.centerX, 20);
-    EXPECT_EQ(e.centerY, 20);
-    EXPECT_EQ(e.majorAxis, 60);
-    EXPECT_EQ(e.minorAxis, 60);
+    expectFields(e, 20, 20, 60, 60);
     EXPECT_EQ(e.angle, 0.0);
 }
 

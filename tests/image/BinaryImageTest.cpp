@@ -126,12 +126,8 @@ TEST(BinaryImage, PickOnAnImageNeverRebuiltThrowsABareText)
 {
     BinaryImage image = imageWithActivePixels(40);
     Point picked;
-    try {
-        image.pickActivePoint(picked);
-        FAIL() << "expected a throw";
-    } catch (const char* message) {
-        EXPECT_STREQ(message, "Invalid bound for random number generator");
-    }
+    EXPECT_EQ(bareTextThrownBy([&] { image.pickActivePoint(picked); }),
+              "Invalid bound for random number generator");
 }
 
 TEST(BinaryImage, ClearAndRestore)

@@ -34,27 +34,24 @@ HeaderResult readHeader(const std::string& text)
 
 TEST(PbmHeader, AcceptsTokensSpreadOverLinesWithComments)
 {
-    const HeaderResult spread = readHeader("P4\n# a comment\n10 2\n");
-    EXPECT_FALSE(spread.failed);
-    EXPECT_EQ(spread.width, 10);
-    EXPECT_EQ(spread.height, 2);
-
-    const HeaderResult oneLine = readHeader("p4 10 2\n");
-    EXPECT_FALSE(oneLine.failed);
-    EXPECT_EQ(oneLine.width, 10);
-
-    const HeaderResult split = readHeader("P4\n\n5\n# between\n3 rest is ignored\n");
-    EXPECT_FALSE(split.failed);
-    EXPECT_EQ(split.width, 5);
-    EXPECT_EQ(split.height, 3);
-
-    const HeaderResult crlf = readHeader("P4\r\n7\t4\r\n");
-    EXPECT_FALSE(crlf.failed);
-    EXPECT_EQ(crlf.height, 4);
-
-    const HeaderResult noLineEnd = readHeader("P4 7 4");
-    EXPECT_FALSE(noLineEnd.failed);
-    EXPECT_EQ(noLineEnd.height, 4);
+    struct Case {
+        const char* text;
+        int width;
+        int height;
+    };
+    const Case cases[] = {
+        {"P4\n# a comment\n10 2\n", 10, 2},
+        {"p4 10 2\n", 10, 2},
+        {"P4\n\n5\n# between\n3 rest is ignored\n", 5, 3},
+        {"P4\r\n7\t4\r\n", 7, 4},
+        {"P4 7 4", 7, 4}, // the last line needs no line end
+    };
+    for (const Case& c : cases) {
+        const HeaderResult result = readHeader(c.text);
+        EXPECT_FALSE(result.failed) << c.text;
+        EXPECT_EQ(result.width, c.width) << c.text;
+        EXPECT_EQ(result.height, c.height) << c.text;
+    }
 }
 
 TEST(PbmHeader, BadMagicNamesTheToken)

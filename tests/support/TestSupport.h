@@ -42,6 +42,17 @@ class CoutCapture
     std::streambuf* saved_;
 };
 
+/// The bare message text thrown by f, or "" when it throws none.
+template <typename F> std::string bareTextThrownBy(F f)
+{
+    try {
+        f();
+    } catch (const char* message) {
+        return message;
+    }
+    return "";
+}
+
 /// Resets the process-wide settings to their defaults and verbosity to 0 (silent).
 void resetSettings();
 

@@ -14,8 +14,9 @@
 namespace Trelm::test
 {
 
-/// An engine over a 200 x 200 image holding two ellipses, with default settings.
-class GeneticFixture : public ::testing::Test
+/// An engine without clusters over a 200 x 200 image holding two ellipses, default settings,
+/// the generator seeded with 311.
+class TwoEllipseFixture : public ::testing::Test
 {
   protected:
     void SetUp() override
@@ -28,14 +29,32 @@ class GeneticFixture : public ::testing::Test
         engine = std::make_unique<ClusterGA>(std::move(image));
     }
 
-    /// A valid chromosome on the first (or, with second, the other) ellipse of the image.
+    /// A valid chromosome on the first ellipse (or the second, a circle), made with the widest
+    /// axis limits whatever the engine's are.
     std::unique_ptr<EllipseChromosome> onEllipse(bool second = false)
     {
+        const std::int32_t upper = engine->maxAxisLimit;
+        const std::int32_t lower = engine->minAxisLimit;
+        engine->maxAxisLimit = ClusterGA::AXIS_CAP;
+        engine->minAxisLimit = searchSettings.minAxis;
         auto chromosome = second
                               ? chromosomeWithGenes(*engine, pointsOnEllipse(140, 140, 30, 30, 0.0))
                               : chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 25, 0.0));
+        engine->maxAxisLimit = upper;
+        engine->minAxisLimit = lower;
         EXPECT_TRUE(chromosome->valid);
         return chromosome;
+    }
+
+    /// Like onEllipse, with the given fitness keys and age; the caller owns the result.
+    Chromosome* make(double completeness, double distance, bool second = false,
+                     std::uint32_t age = 0)
+    {
+        auto chromosome = onEllipse(second);
+        chromosome->completeness = completeness;
+        chromosome->distance = distance;
+        chromosome->ageInCluster = age;
+        return chromosome.release();
     }
 
     std::unique_ptr<ClusterGA> engine;
