@@ -23,8 +23,7 @@ class BatchRunTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        BinaryImage circle = blankImage(200, 200);
-        drawEllipse(circle, 100, 100, 40, 40, 0.0);
+        const BinaryImage circle = circleImage();
         writePbm(dir.file("circle.pbm"), circle);
         writePbm(dir.file("a.b.pbm"), circle);
         std::filesystem::create_directory(dir.path() / "sub");

@@ -32,9 +32,7 @@ const char* const reportHeader =
 TEST(Report, OneRowPerSolutionWithTheEllipseParameters)
 {
     TempDir dir;
-    BinaryImage circle = blankImage(200, 200);
-    drawEllipse(circle, 100, 100, 40, 40, 0.0);
-    writePbm(dir.file("circle.pbm"), circle);
+    writePbm(dir.file("circle.pbm"), circleImage());
     BinaryImage ellipse = blankImage(240, 200);
     drawEllipse(ellipse, 120, 100, 70, 35, 0.5);
     writePbm(dir.file("ellipse.pbm"), ellipse);
@@ -70,9 +68,7 @@ TEST(Report, OneRowPerSolutionWithTheEllipseParameters)
 TEST(Report, UncreatableReportIsSaidOnceAndTheBatchRuns)
 {
     TempDir dir;
-    BinaryImage circle = blankImage(200, 200);
-    drawEllipse(circle, 100, 100, 40, 40, 0.0);
-    writePbm(dir.file("circle.pbm"), circle);
+    writePbm(dir.file("circle.pbm"), circleImage());
     const RunResult result = runKorvath(dir.path(), "-V 0 --report no/such/dir/out.csv circle.pbm");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_THAT(result.output, HasSubstr("Cannot create the report file no/such/dir/out.csv; no "
@@ -88,8 +84,7 @@ TEST(Report, OddNamesAreQuoted)
     EXPECT_EQ(ReportWriter::quoteField("two\nlines.pbm"), "\"two\nlines.pbm\"");
 
     TempDir dir;
-    BinaryImage circle = blankImage(200, 200);
-    drawEllipse(circle, 100, 100, 40, 40, 0.0);
+    BinaryImage circle = circleImage();
     writePbm(dir.file("we,ird.pbm"), circle);
     runKorvath(dir.path(), "-V 0 --report out.csv 'we,ird.pbm'");
     EXPECT_THAT(readBytes(dir.file("out.csv")), HasSubstr("\n\"we,ird.pbm\",0,"));

@@ -22,9 +22,7 @@ class ClusterGATest : public EngineFixture
 TEST_F(ClusterGATest, ConstructionLoadsTheImageAndCreatesTheFirstCluster)
 {
     TempDir dir;
-    BinaryImage image = blankImage(200, 200);
-    drawEllipse(image, 100, 100, 40, 40, 0.0);
-    writePbm(dir.file("circle.pbm"), image);
+    writePbm(dir.file("circle.pbm"), circleImage());
     evaluationCount = 12345;
     ClusterGA fromFile(dir.file("circle.pbm"), 1);
     ASSERT_EQ(fromFile.clusters.size(), 1u);

@@ -34,8 +34,7 @@ class DetectionTest : public EngineFixture
 
 TEST_F(DetectionTest, FindsAThinCircle)
 {
-    BinaryImage image = blankImage(200, 200);
-    drawEllipse(image, 100, 100, 40, 40, 0.0);
+    BinaryImage image = circleImage();
     detect(std::move(image), solutions);
     ASSERT_EQ(solutions.size(), 1u);
     const auto& figure = static_cast<EllipseChromosome*>(solutions[0])->figure;

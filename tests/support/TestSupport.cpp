@@ -54,6 +54,13 @@ BinaryImage imageFromText(const std::vector<std::string>& lines)
     return image;
 }
 
+BinaryImage circleImage()
+{
+    BinaryImage image = blankImage(200, 200);
+    drawEllipse(image, 100, 100, 40, 40, 0.0);
+    return image;
+}
+
 void drawEllipse(BinaryImage& image, double cx, double cy, double a, double b, double theta)
 {
     const int steps = static_cast<int>(8 * (a + b));

@@ -62,6 +62,9 @@ BinaryImage blankImage(int width, int height);
 /// Builds a binary image from rows of text: '#' or '1' active, anything else background.
 BinaryImage imageFromText(const std::vector<std::string>& lines);
 
+/// A 200 x 200 image holding a thin circle of radius 40 about (100, 100).
+BinaryImage circleImage();
+
 /// Sets the pixels of an ellipse outline (centre, semi-axes, angle of the first axis),
 /// sampled densely and rounded, so the outline is connected.
 void drawEllipse(BinaryImage& image, double cx, double cy, double a, double b, double theta);
