@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test sanitize bench format clean
+.PHONY: all deps configure build program demo test sanitize bench format clean
 
 all: build
 
@@ -16,7 +16,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-demo: build
+program: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target korvath
+
+demo: program
 	$(BUILD_DIR)/korvath examples/two_ellipses.pbm
 	@echo
 	@echo "Result image written to examples/two_ellipses_quvex++.pgm"
