@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
@@ -89,7 +90,11 @@ bool EllipseChromosome::findRadialMatch(const BinaryImage& image, Point p, Point
     Point inward;
     Point outward;
     const bool foundIn = findActiveAlongLine(image, p, centre, inward);
-    const bool foundOut = findActiveAlongLine(image, p, beyond, outward);
+    // Outward, only a pixel no further than the inward one can win (a tie goes outward), so
+    // the walk stops there.
+    const int outwardPositions =
+        foundIn ? manhattan(inward, p) + 1 : std::numeric_limits<int>::max();
+    const bool foundOut = findActiveAlongLine(image, p, beyond, outward, outwardPositions);
     if (!foundIn && !foundOut)
         return false;
     if (foundIn && foundOut) // a tie goes outward

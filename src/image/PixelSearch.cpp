@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace Trelm
 {
@@ -64,6 +65,12 @@ bool walkLine(const BinaryImage& image, int major, int minor, int majorStep, int
 
 bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found)
 {
+    return findActiveAlongLine(image, start, target, found, std::numeric_limits<int>::max());
+}
+
+bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found,
+                         int maxPositions)
+{
     found = {-1, -1};
     const int dx = target.x - start.x;
     const int dy = target.y - start.y;
@@ -79,7 +86,7 @@ bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Po
     if (majorDelta == 0 || major < 0 || major >= majorLimit)
         return false;
     const int untilBorder = majorStep > 0 ? majorLimit - major : major + 1;
-    const int steps = std::min(std::abs(majorDelta), untilBorder);
+    const int steps = std::min({std::abs(majorDelta), untilBorder, maxPositions});
     const int a = std::abs(minorDelta);
     const int b = std::abs(majorDelta);
     return steep ? walkLine<true>(image, major, minor, majorStep, minorStep, a, b, steps, found)

@@ -27,4 +27,10 @@ NeighbourList activeNeighbours(const BinaryImage& image, Point p);
 /// is (-1, -1).
 bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found);
 
+/// findActiveAlongLine looking at no more than the first maxPositions positions of the walk
+/// (start included). Position k lies at least k pixels (Manhattan) from start, so a caller that
+/// only wants pixels within a Manhattan distance d loses nothing with maxPositions = d + 1.
+bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Point& found,
+                         int maxPositions);
+
 } // namespace Trelm
