@@ -47,11 +47,6 @@ bool readLe32(std::istream& input, std::int32_t& field)
     return readLe(input, field);
 }
 
-void skipBytes(std::istream& input, std::int64_t count)
-{
-    input.ignore(static_cast<std::streamsize>(count));
-}
-
 std::int64_t remainingBytes(std::istream& input)
 {
     const auto here = input.tellg();
@@ -159,6 +154,26 @@ bool BmpPicture::read(std::istream& input, const std::string& fileName)
     xPelsPerMeter = header.biXPelsPerMeter;
     yPelsPerMeter = header.biYPelsPerMeter;
 
+    if (!isSupportedFormat(header, fileName))
+        return false;
+    setBitDepth(header.biBitCount);
+    if (!hasAcceptableSize(header, input, fileName))
+        return false;
+    setSize(header.biWidth, header.biHeight);
+
+    if (header.hasPalette())
+        readPalette(input, header, fileName);
+    if (bitDepth == 16) {
+        readSixteenBitRows(input, header, fileName);
+        return true;
+    }
+    skipMetaData(input, header.bytesToSkip(), fileName);
+    readRows(input);
+    return true;
+}
+
+bool BmpPicture::isSupportedFormat(const Header& header, const std::string& fileName)
+{
     const std::uint32_t compression = header.biCompression;
     const int depth = header.biBitCount;
     if (compression == 1 || compression == 2) {
@@ -182,7 +197,12 @@ bool BmpPicture::read(std::istream& input, const std::string& fileName)
         std::cout << "EasyBMP Error: " << fileName << " has unrecognized bit depth." << std::endl;
         return false;
     }
-    setBitDepth(depth);
+    return true;
+}
+
+bool BmpPicture::hasAcceptableSize(const Header& header, std::istream& input,
+                                   const std::string& fileName)
+{
     if (header.biWidth <= 0 || header.biHeight <= 0) {
         std::cout << "EasyBMP Error: " << fileName << " has a non-positive width or height."
                   << std::endl;
@@ -205,21 +225,16 @@ bool BmpPicture::read(std::istream& input, const std::string& fileName)
                   << ERROR_INDENT << "than the file holds." << std::endl;
         return false;
     }
-    setSize(header.biWidth, header.biHeight);
+    return true;
+}
 
-    if (header.hasPalette())
-        readPalette(input, header, fileName);
-    const std::int64_t skip = header.bytesToSkip();
-    if (depth == 16) {
-        readSixteenBitRows(input, header, skip, fileName);
-        return true;
-    }
-    if (skip > 0) {
-        std::cout << "EasyBMP Warning: Extra meta data detected in file " << fileName << std::endl
-                  << WARNING_INDENT << "Data will be skipped." << std::endl;
-        skipBytes(input, skip);
-    }
-    return readRows(input, fileName);
+void BmpPicture::skipMetaData(std::istream& input, std::int64_t count, const std::string& fileName)
+{
+    if (count <= 0)
+        return;
+    std::cout << "EasyBMP Warning: Extra meta data detected in file " << fileName << std::endl
+              << WARNING_INDENT << "Data will be skipped." << std::endl;
+    input.ignore(static_cast<std::streamsize>(count));
 }
 
 void BmpPicture::setBitDepth(int depth)
@@ -239,7 +254,7 @@ void BmpPicture::setSize(int newWidth, int newHeight)
                    BmpColor{});
 }
 
-bool BmpPicture::readPalette(std::istream& input, const Header& header, const std::string& fileName)
+void BmpPicture::readPalette(std::istream& input, const Header& header, const std::string& fileName)
 {
     const std::int64_t tableSize = std::int64_t{1} << bitDepth;
     // A signed computation: an offset below 54 reads no entry at all.
@@ -258,10 +273,9 @@ bool BmpPicture::readPalette(std::istream& input, const Header& header, const st
         if (input.gcount() == 4)
             palette_[static_cast<std::size_t>(k)] = {bytes[0], bytes[1], bytes[2], bytes[3]};
     }
-    return true;
 }
 
-bool BmpPicture::readRows(std::istream& input, const std::string& /*fileName*/)
+void BmpPicture::readRows(std::istream& input)
 {
     // Rows are padded to a multiple of 4 bytes.
     const std::int64_t rowSize =
@@ -279,7 +293,6 @@ bool BmpPicture::readRows(std::istream& input, const std::string& /*fileName*/)
             break;
         }
     }
-    return true;
 }
 
 bool BmpPicture::decodeRow(const std::vector<std::uint8_t>& bytes, int row)
@@ -323,7 +336,7 @@ bool BmpPicture::decodeRow(const std::vector<std::uint8_t>& bytes, int row)
     }
 }
 
-void BmpPicture::readSixteenBitRows(std::istream& input, const Header& header, std::int64_t skip,
+void BmpPicture::readSixteenBitRows(std::istream& input, const Header& header,
                                     const std::string& fileName)
 {
     std::uint16_t masks[3] = {0x7C00, 0x03E0, 0x001F};
@@ -335,11 +348,7 @@ void BmpPicture::readSixteenBitRows(std::istream& input, const Header& header, s
             readLe16(input, ignored);
         }
     }
-    if (skip > 0) {
-        std::cout << "EasyBMP Warning: Extra meta data detected in file " << fileName << std::endl
-                  << WARNING_INDENT << "Data will be skipped." << std::endl;
-        skipBytes(input, skip);
-    }
+    skipMetaData(input, header.bytesToSkip(), fileName);
     const int shifts[3] = {shiftFor(masks[0]), shiftFor(masks[1]), shiftFor(masks[2])};
     const int padding = (4 - (2 * width) % 4) % 4;
     std::uint16_t value = 0;
@@ -352,7 +361,7 @@ void BmpPicture::readSixteenBitRows(std::istream& input, const Header& header, s
             out[column].green = static_cast<std::uint8_t>(8 * ((value & masks[1]) >> shifts[1]));
             out[column].blue = static_cast<std::uint8_t>(8 * ((value & masks[2]) >> shifts[2]));
         }
-        skipBytes(input, padding);
+        input.ignore(padding);
     }
 }
 

@@ -46,13 +46,16 @@ class BmpPicture
   private:
     struct Header;
 
+    static bool isSupportedFormat(const Header& header, const std::string& fileName);
+    static bool hasAcceptableSize(const Header& header, std::istream& input,
+                                  const std::string& fileName);
+    static void skipMetaData(std::istream& input, std::int64_t count, const std::string& fileName);
     void setBitDepth(int depth);
     void setSize(int newWidth, int newHeight);
-    bool readPalette(std::istream& input, const Header& header, const std::string& fileName);
-    bool readRows(std::istream& input, const std::string& fileName);
+    void readPalette(std::istream& input, const Header& header, const std::string& fileName);
+    void readRows(std::istream& input);
     bool decodeRow(const std::vector<std::uint8_t>& bytes, int row);
-    void readSixteenBitRows(std::istream& input, const Header& header, std::int64_t skip,
-                            const std::string& fileName);
+    void readSixteenBitRows(std::istream& input, const Header& header, const std::string& fileName);
 
     std::vector<BmpColor> pixels_;
     std::vector<BmpColor> palette_;
