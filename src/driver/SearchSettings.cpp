@@ -32,57 +32,67 @@ struct OptionSets {
 
 void declareGeneric(po::options_description& generic)
 {
-    generic.add_options()("version,v", "print program version")("help,h", "print help message");
+    auto add = generic.add_options();
+    add("version,v", "print program version");
+    add("help,h", "print help message");
+}
+
+// Double defaults carry their short text so that help shows (=0.1), not a 17-digit form.
+template <typename T> po::typed_value<T>* withDefault(T* target, T value, const char* text)
+{
+    return po::value<T>(target)->default_value(value, text);
+}
+
+template <typename T> po::typed_value<T>* withDefault(T* target, T value)
+{
+    return po::value<T>(target)->default_value(value);
 }
 
 void declareConfiguration(po::options_description& config, SearchSettings& s)
 {
-    // Double defaults carry their short text so that help shows (=0.1), not a 17-digit form.
-    config.add_options()("cluster-size,C",
-                         po::value<std::uint32_t>(&s.clusterSize)->default_value(40),
-                         "Maximum number of chromosomes per Cluster")(
-        "populations,p", po::value<std::uint32_t>(&s.populations)->default_value(40),
-        "Maximum number of clusters")("min-axis",
-                                      po::value<std::int32_t>(&s.minAxis)->default_value(8),
-                                      "Minimum axis length for an ellipse to be considered valid")(
-        "evaluations,e", po::value<std::uint32_t>(&s.evaluations)->default_value(8000),
-        "Maximum number of fitness evaluations before stopping")(
-        "elite-proportion,E", po::value<double>(&s.eliteProportion)->default_value(0.1, "0.1"),
-        "Proportion of the population used as elites for the new generation")(
-        "discard-proportion,d",
-        po::value<double>(&s.discardProportion)->default_value(0.15, "0.15"),
-        "Proportion of the population to be discarded")(
-        "crossover-rate,c", po::value<double>(&s.crossoverRate)->default_value(1.0, "1"),
-        "Probability of recombining to parents' genome")(
-        "mutation-rate,m", po::value<double>(&s.mutationRate)->default_value(0.15, "0.15"),
-        "Probability of mutating a chromosome")(
-        "clustering-freq", po::value<std::int32_t>(&s.clusteringFreq)->default_value(5),
+    auto add = config.add_options();
+    add("cluster-size,C", withDefault(&s.clusterSize, 40u),
+        "Maximum number of chromosomes per Cluster");
+    add("populations,p", withDefault(&s.populations, 40u), "Maximum number of clusters");
+    add("min-axis", withDefault(&s.minAxis, 8),
+        "Minimum axis length for an ellipse to be considered valid");
+    add("evaluations,e", withDefault(&s.evaluations, 8000u),
+        "Maximum number of fitness evaluations before stopping");
+    add("elite-proportion,E", withDefault(&s.eliteProportion, 0.1, "0.1"),
+        "Proportion of the population used as elites for the new generation");
+    add("discard-proportion,d", withDefault(&s.discardProportion, 0.15, "0.15"),
+        "Proportion of the population to be discarded");
+    add("crossover-rate,c", withDefault(&s.crossoverRate, 1.0, "1"),
+        "Probability of recombining to parents' genome");
+    add("mutation-rate,m", withDefault(&s.mutationRate, 0.15, "0.15"),
+        "Probability of mutating a chromosome");
+    add("clustering-freq", withDefault(&s.clusteringFreq, 5),
         "How often (in generations) to do combination of similar clusters and increase of "
-        "ranges")("drawing-thickness",
-                  po::value<std::int32_t>(&s.drawingThickness)->default_value(6),
-                  "Drawing thickness (in pixels) of the resulting ellipses")(
-        "verbose,V", po::value<std::int32_t>(&verbosity)->default_value(3),
-        "Level of verboseness (0-20). The higher the level, the more execution updates shown")(
-        "progress,P", po::bool_switch(&s.progress),
-        "Flag to print intermediate images to see detection process")(
-        "draw-real,r", po::bool_switch(&s.drawReal),
+        "ranges");
+    add("drawing-thickness", withDefault(&s.drawingThickness, 6),
+        "Drawing thickness (in pixels) of the resulting ellipses");
+    add("verbose,V", withDefault(&verbosity, 3),
+        "Level of verboseness (0-20). The higher the level, the more execution updates shown");
+    add("progress,P", po::bool_switch(&s.progress),
+        "Flag to print intermediate images to see detection process");
+    add("draw-real,r", po::bool_switch(&s.drawReal),
         "Flag to draw the real figure found instead of the theoretical ellipse");
 }
 
+// Accepted on the command line and in settings.cfg, but never shown in help.
 void declareHidden(po::options_description& hidden, SearchSettings& s)
 {
-    hidden.add_options()(
-        "tracing-probability,T",
-        po::value<double>(&s.tracingProbability)->default_value(0.95, "0.95"),
-        "Probability of tracing to find genes when creating a chromosome intead of "
-        "randomly picking them (high probability might slow down the process)")(
-        "max-tracing", po::value<std::uint32_t>(&s.maxTracing)->default_value(50),
-        "Maximum number of neighbours to trace")(
-        "min-completeness", po::value<double>(&s.minCompleteness)->default_value(0.2, "0.2"),
-        "Minimum Completeness needed to create a new cluster")(
-        "image-files,i", po::value<std::vector<std::string>>(&s.imageFiles)->composing(),
-        "Image files to analyze")("report", po::value<std::string>(&s.reportFile),
-                                  "CSV file receiving the parameters of every solution");
+    auto add = hidden.add_options();
+    add("tracing-probability,T", withDefault(&s.tracingProbability, 0.95, "0.95"),
+        "Probability of tracing to find genes when creating a chromosome intead of randomly "
+        "picking them (high probability might slow down the process)");
+    add("max-tracing", withDefault(&s.maxTracing, 50u), "Maximum number of neighbours to trace");
+    add("min-completeness", withDefault(&s.minCompleteness, 0.2, "0.2"),
+        "Minimum Completeness needed to create a new cluster");
+    add("image-files,i", po::value<std::vector<std::string>>(&s.imageFiles)->composing(),
+        "Image files to analyze");
+    add("report", po::value<std::string>(&s.reportFile),
+        "CSV file receiving the parameters of every solution");
 }
 
 void buildOptionSets(OptionSets& sets, SearchSettings& s)
