@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# End-to-end timing of the executable on generated images (the sample images, made afresh).
+# End-to-end timing of the executable on generated images: the samples, made afresh, and a
+# larger busy scene.
 set -euo pipefail
 korvath=${1:-build/korvath}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-python3 "$(dirname "$0")/../scripts/make_examples.py" "$work" > /dev/null
+python3 "$(dirname "$0")/../scripts/make_examples.py" "$work" --bench > /dev/null
 for image in "$work"/*.pbm; do
     start=$(date +%s.%N)
     "$korvath" -V 0 "$image" > "$work/out.txt"

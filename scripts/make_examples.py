@@ -57,5 +57,20 @@ def main(folder):
     write_pbm(out / "noisy_ellipse.pbm", noisy)
 
 
+def busy(folder):
+    """A larger scene for timing: six ellipses, broken outlines and 1% noise."""
+    rng = random.Random(11)
+    grid = blank(640, 480)
+    for cx, cy, a, b, theta in [(120, 110, 80, 50, 0.2), (330, 120, 60, 60, 0), (520, 140, 70, 40, -0.7),
+                                (150, 340, 90, 60, 1.1), (370, 330, 50, 30, 0.4), (540, 360, 60, 80, 0)]:
+        draw_ellipse(grid, cx, cy, a, b, theta, gaps=[(1.0, 1.3)])
+    for _ in range(3000):
+        grid[rng.randrange(480)][rng.randrange(640)] = 1
+    write_pbm(Path(folder) / "busy.pbm", grid)
+
+
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "examples")
+    folder = sys.argv[1] if len(sys.argv) > 1 else "examples"
+    main(folder)
+    if "--bench" in sys.argv[2:]:
+        busy(folder)
