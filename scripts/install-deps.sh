@@ -2,8 +2,9 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake make g++ libboost-program-options-dev liblapacke-dev libgtest-dev libgmock-dev
-          libbenchmark-dev)
+# liblapack3 and libblas3 are the reference implementations the build links against.
+packages=(cmake make g++ libboost-program-options-dev liblapacke-dev liblapack3 libblas3
+          libgtest-dev libgmock-dev libbenchmark-dev)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
