@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build program demo test sanitize bench format clean
+.PHONY: all deps configure build program demo test sanitize bench format clean golden-update
 
 all: build
 
@@ -37,6 +37,11 @@ sanitize: deps
 bench: build
 	$(BUILD_DIR)/bench/korvath_bench
 	./bench/end_to_end.sh $(BUILD_DIR)/korvath
+
+# Deliberately accepts the program's current output as the new golden reference.
+golden-update: build
+	rm -rf tests/golden/expected
+	tests/golden/golden.sh $(BUILD_DIR)/korvath $(BUILD_DIR)/tests/korvath_golden_scenes tests/golden/expected
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
