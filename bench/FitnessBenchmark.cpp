@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "driver/SearchSettings.h"
+#include "core/Random.h"
+#include "core/RunContext.h"
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
-#include "genetic/Random.h"
 
 namespace
 {
@@ -37,22 +37,29 @@ BinaryImage benchmarkImage()
     return image;
 }
 
+RunContext quietContext()
+{
+    RunContext context;
+    context.verbosity = 0;
+    context.random.seed(311);
+    return context;
+}
+
 struct Setup {
-    Setup() : engine(benchmarkImage()), chromosome((Trelm::srand(311), &engine))
+    Setup() : context(quietContext()), engine(context, benchmarkImage()), chromosome(&engine)
     {
         chromosome.genes = {onOutline(0.0), onOutline(1.3), onOutline(2.2), onOutline(3.6),
                             onOutline(5.0)};
         chromosome.figure = Ellipse();
         chromosome.computeFigure();
     }
+    RunContext context;
     ClusterGA engine;
     EllipseChromosome chromosome;
 };
 
 void BM_EvaluateEllipseOutline(benchmark::State& state)
 {
-    searchSettings = SearchSettings::defaults();
-    verbosity = 0;
     Setup setup;
     state.counters["outline_points"] = static_cast<double>(setup.chromosome.pointCount());
     for (auto _ : state) {
@@ -65,8 +72,6 @@ BENCHMARK(BM_EvaluateEllipseOutline);
 // The whole figure computation: the 5x5 solve, the outline and the evaluation.
 void BM_ComputeFigure(benchmark::State& state)
 {
-    searchSettings = SearchSettings::defaults();
-    verbosity = 0;
     Setup setup;
     for (auto _ : state) {
         setup.chromosome.figure.points.clear();

@@ -1,12 +1,12 @@
 #include "driver/OutputImage.h"
 
-#include "driver/SearchSettings.h"
 #include "geometry/Figure.h"
 
 namespace Trelm
 {
 
-BinaryImage makeOutputImage(const BinaryImage& source, std::vector<Chromosome*> chromosomes)
+BinaryImage makeOutputImage(const BinaryImage& source, std::vector<Chromosome*> chromosomes,
+                            bool drawReal, int thickness)
 {
     BinaryImage output;
     output.resize(source.height, source.width, BACKGROUND_GREY);
@@ -19,7 +19,7 @@ BinaryImage makeOutputImage(const BinaryImage& source, std::vector<Chromosome*> 
                 outputRow[x] = 0;
     }
     for (Chromosome* chromosome : chromosomes)
-        chromosome->draw(output.rows, output.height, output.width, !searchSettings.drawReal);
+        chromosome->draw(output.rows, output.height, output.width, !drawReal, thickness);
     return output;
 }
 

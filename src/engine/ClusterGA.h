@@ -5,45 +5,40 @@
 #include <string>
 #include <vector>
 
+#include "core/RunContext.h"
+#include "engine/AxisLimits.h"
 #include "genetic/Chromosome.h"
 #include "genetic/Cluster.h"
+#include "genetic/SearchHost.h"
 #include "image/BinaryImage.h"
 
 namespace Trelm
 {
 
 /// The detection engine of one image: owns the image and the clusters, runs one generation
-/// step at a time and promotes solutions. Chromosomes read the image and the axis limits
-/// through their engine pointer.
-class ClusterGA
+/// step at a time and promotes solutions. It is the search host of its chromosomes, and
+/// every run state it uses lives in the run context it is given.
+class ClusterGA : public SearchHost
 {
   public:
-    /// maxAxisLimit never goes above this.
-    static constexpr std::int32_t AXIS_CAP = 400;
-
     std::int32_t stepCount = 0;
     /// The niches, held by value; list order matters.
     std::list<Cluster> clusters;
     BinaryImage image;
     std::uint32_t figureMask;
-    std::int32_t maxAxisLimit = AXIS_CAP;
-    std::int32_t minAxisLimit;
-    /// Standard deviations the axis range spans; -1.0 until first set.
-    double limitMultiplier = -1.0;
-    double solutionAxisMean = 0.0;
-    double solutionAxisStdDev = 0.0;
+    /// The range of acceptable major axes.
+    AxisLimits limits;
     /// Consecutive chromosome creations that gave an invalid chromosome.
     std::int32_t failedCreations = 0;
 
     /// Loads the image file and creates the first cluster; throws when the image cannot be
     /// loaded.
-    ClusterGA(std::string fileName, std::uint32_t mask);
+    ClusterGA(RunContext& context, const std::string& fileName, std::uint32_t mask);
     /// An engine around an image already in memory, with no cluster yet.
-    explicit ClusterGA(BinaryImage loadedImage, std::uint32_t mask = 1);
+    ClusterGA(RunContext& context, BinaryImage loadedImage, std::uint32_t mask = ELLIPSE_BIT);
     ClusterGA(const ClusterGA&) = delete;
     ClusterGA& operator=(const ClusterGA&) = delete;
-    /// Releases every cluster by the share-count rule.
-    ~ClusterGA();
+    ~ClusterGA() = default;
 
     /// One generation step: new generation, reorganization, merging, periodic widening.
     void step();
@@ -51,7 +46,7 @@ class ClusterGA
     void collectBest(std::vector<Chromosome*>& list) const;
     /// Promotes the clusters whose best chromosome passes a solution criterion, appending it
     /// to solutions; returns whether the search may go on.
-    bool checkSolutions(std::vector<Chromosome*>& solutions);
+    bool checkSolutions(SharedChromosomes& solutions);
     /// Number of clusters being explored.
     std::size_t clusterCount() const { return clusters.size(); }
 
@@ -67,25 +62,31 @@ class ClusterGA
     void mergeClusters();
     Cluster* findSimilarCluster(const Chromosome* chromosome, const Cluster* skipped);
     void removeFigurePixels(const Chromosome& chromosome);
-    void setLimitsFromSolutions(const std::vector<Chromosome*>& solutions);
+    void setLimitsFromSolutions(const SharedChromosomes& solutions);
+
+    // SearchHost
+    BinaryImage& searchImage() override { return image; }
+    std::int32_t upperAxisLimit() const override { return limits.maxAxisLimit; }
+    std::int32_t lowerAxisLimit() const override { return limits.minAxisLimit; }
+    void reportCreation(bool valid) override;
+    RunContext& context() override { return context_; }
 
   private:
-    void releaseClusters();
-    void newGenerationTurn(std::int32_t turn, Cluster& old, Cluster& next,
-                           std::vector<Chromosome*>& completenessElites,
-                           std::vector<Chromosome*>& distanceElites);
-    std::int32_t carryElites(Cluster& old, Cluster& next, std::int32_t eliteCount,
-                             std::vector<Chromosome*>& completenessElites,
-                             std::vector<Chromosome*>& distanceElites);
-    std::int32_t addOffspring(Cluster& old, Cluster& next, std::int32_t keepCount,
-                              std::vector<Chromosome*>& completenessElites,
-                              std::vector<Chromosome*>& distanceElites);
+    /// The working state of one cluster's turn in a new generation.
+    struct GenerationTurn;
+
+    void newGenerationTurn(std::int32_t turn, GenerationTurn& work);
+    std::int32_t carryElites(GenerationTurn& work, std::int32_t eliteCount);
+    std::int32_t addOffspring(GenerationTurn& work, std::int32_t keepCount);
     std::int32_t injectChromosomes(Cluster& next, std::int32_t present);
     void mutateMembers(Cluster& next, std::int32_t eliteCount, std::int32_t present);
     void reorganizeCluster(Cluster& cluster);
     void placeOutcast(Chromosome* outcast, const Cluster& origin);
     bool isSolution(const Chromosome& candidate) const;
-    void applyLimits(double upper, double lower);
+    void printLimits() const;
+
+    RunContext& context_;
+    const SearchSettings& settings_;
 };
 
 } // namespace Trelm

@@ -1,7 +1,5 @@
-#include <iostream>
 #include <iterator>
 
-#include "driver/SearchSettings.h"
 #include "engine/ClusterGA.h"
 
 namespace Trelm
@@ -9,8 +7,6 @@ namespace Trelm
 
 namespace
 {
-constexpr int VERBOSITY_PHASES = 5;
-constexpr int VERBOSITY_CHROMOSOMES = 7;
 // An outcast this complete always founds a cluster of its own when no cluster resembles it.
 constexpr double ALWAYS_SEEDS = 0.9;
 } // namespace
@@ -19,8 +15,8 @@ constexpr double ALWAYS_SEEDS = 0.9;
 // the next step.
 void ClusterGA::reorganize()
 {
-    if (verbosity > VERBOSITY_PHASES)
-        std::cout << "Beginning Reorganization of Individuals\n";
+    if (context_.talks(Verbosity::PHASES))
+        context_.out() << "Beginning Reorganization of Individuals\n";
     auto cluster = clusters.begin();
     for (std::size_t visits = clusters.size(); visits > 0; --visits, ++cluster)
         reorganizeCluster(*cluster);
@@ -54,19 +50,20 @@ void ClusterGA::reorganizeCluster(Cluster& cluster)
 
 void ClusterGA::placeOutcast(Chromosome* outcast, const Cluster& origin)
 {
-    const bool talkative = verbosity > VERBOSITY_CHROMOSOMES;
+    const bool talkative = context_.talks(Verbosity::CHROMOSOMES);
+    std::ostream& out = context_.out();
     if (Cluster* target = findSimilarCluster(outcast, &origin)) {
         outcast->ageInCluster = 0;
         target->insert(outcast);
         if (talkative) {
-            std::cout << "Chromosome moved to more similar cluster:\n";
-            outcast->print(std::cout) << " to Cluster with Chromosome:\n";
-            target->best()->print(std::cout) << std::endl;
+            out << "Chromosome moved to more similar cluster:\n";
+            outcast->print(out) << " to Cluster with Chromosome:\n";
+            target->best()->print(out) << std::endl;
         }
         return;
     }
-    const bool roomForNiche = outcast->completeness > searchSettings.minCompleteness &&
-                              clusters.size() < searchSettings.populations;
+    const bool roomForNiche = outcast->completeness > settings_.minCompleteness &&
+                              clusters.size() < settings_.populations;
     if (roomForNiche || outcast->completeness >= ALWAYS_SEEDS) {
         Cluster seeded(origin.figureKind);
         outcast->ageInCluster = 0;
@@ -74,17 +71,18 @@ void ClusterGA::placeOutcast(Chromosome* outcast, const Cluster& origin)
         seeded.restoreOrder();
         clusters.push_back(std::move(seeded));
         if (talkative) {
-            std::cout << "New Cluster Created for outcast chromosome ";
-            outcast->print(std::cout) << std::endl;
+            out << "New Cluster Created for outcast chromosome ";
+            outcast->print(out) << std::endl;
         }
         return;
     }
     if (talkative) {
-        std::cout << "Outcast chromosome not fit enough for new cluster or similar to any other "
-                     "cluster. Delete it\n";
-        outcast->print(std::cout) << std::endl;
+        out << "Outcast chromosome not fit enough for new cluster or similar to any other "
+               "cluster. Delete it\n";
+        outcast->print(out) << std::endl;
     }
-    delete outcast; // nobody else holds an outcast at this point of the step
+    // Nobody else holds an outcast at this point of the step, so this destroys it.
+    Chromosome::release(outcast);
 }
 
 Cluster* ClusterGA::findSimilarCluster(const Chromosome* chromosome, const Cluster* skipped)
@@ -99,11 +97,11 @@ Cluster* ClusterGA::findSimilarCluster(const Chromosome* chromosome, const Clust
 // merged and removed when the walk reaches them.
 void ClusterGA::mergeClusters()
 {
-    if (verbosity > VERBOSITY_PHASES)
-        std::cout << "Beginning Merging of Clusters\n";
+    if (context_.talks(Verbosity::PHASES))
+        context_.out() << "Beginning Merging of Clusters\n";
     for (auto absorber = clusters.begin(); absorber != clusters.end();) {
         if (absorber->merged) {
-            absorber->release();
+            // Takes with it the chromosomes the absorption left behind.
             absorber = clusters.erase(absorber);
             continue;
         }
@@ -112,12 +110,13 @@ void ClusterGA::mergeClusters()
         for (auto other = std::next(absorber); other != clusters.end(); ++other) {
             if (other->merged || !firstBest->isSimilar(other->best()))
                 continue;
-            if (verbosity > VERBOSITY_CHROMOSOMES) {
-                std::cout << "Combine clusters:\n";
-                firstBest->print(std::cout) << "and\n";
-                other->best()->print(std::cout) << std::endl;
+            if (context_.talks(Verbosity::CHROMOSOMES)) {
+                std::ostream& out = context_.out();
+                out << "Combine clusters:\n";
+                firstBest->print(out) << "and\n";
+                other->best()->print(out) << std::endl;
             }
-            absorber->absorb(*other);
+            absorber->absorb(*other, settings_.clusterSize);
             other->merged = true;
         }
         ++absorber;

@@ -8,7 +8,7 @@ namespace
 constexpr Point UNSET_GENE{-1, -1};
 }
 
-Chromosome::Chromosome(ClusterGA* owner) : engine(owner)
+Chromosome::Chromosome(SearchHost* owner) : engine(owner)
 {
     genes.fill(UNSET_GENE);
 }

@@ -5,13 +5,13 @@
 #include <ostream>
 #include <vector>
 
-#include "image/PixelRows.h"
-#include "image/Point.h"
+#include "core/PixelRows.h"
+#include "core/Point.h"
 
 namespace Trelm
 {
 
-class ClusterGA;
+class SearchHost;
 
 /// One candidate of the search: five image pixels, the figure through them and its fitness.
 class Chromosome
@@ -30,20 +30,24 @@ class Chromosome
     /// Image pixels matched to the outline by the last evaluation, in matching order.
     std::vector<Point> matchedPixels;
     std::uint32_t ageInCluster = 0;
-    /// The engine whose image and axis limits this chromosome uses; not owned.
-    ClusterGA* engine = nullptr;
+    /// The search whose image, axis limits and run state this chromosome uses; not owned.
+    SearchHost* engine = nullptr;
 
     /// Scores the figure against the engine's image (completeness, distance).
     virtual void evaluate() = 0;
     /// Whether both chromosomes stand for the same figure; always true for itself.
     virtual bool isSimilar(const Chromosome* other) const = 0;
-    /// Draws the ideal figure, or the matched pixels when ideal is false, into a grey image.
-    virtual void draw(PixelRows& rows, int rowCount, int columnCount, bool ideal) = 0;
+    /// Draws the ideal figure, or the matched pixels when ideal is false, into a grey image,
+    /// as squares of the given thickness.
+    virtual void draw(PixelRows& rows, int rowCount, int columnCount, bool ideal,
+                      int thickness) const = 0;
     virtual ~Chromosome() = default;
     /// Writes the one-line report of the chromosome, flushing the stream.
     virtual std::ostream& print(std::ostream& out) const = 0;
     /// Copies the outline points, in order, into target (room for pointCount() entries).
     virtual void copyPoints(Point* target) const = 0;
+    /// The outline points, in order, without copying them.
+    virtual const std::vector<Point>& outline() const = 0;
     /// Number of outline points, repeated points included.
     virtual std::int32_t pointCount() const = 0;
     /// Recomputes the figure from the genes and, when it is valid, evaluates it.
@@ -54,12 +58,37 @@ class Chromosome
     static void release(Chromosome* chromosome);
 
   protected:
-    explicit Chromosome(ClusterGA* owner);
+    explicit Chromosome(SearchHost* owner);
     Chromosome(const Chromosome& source);
     Chromosome& operator=(const Chromosome&) = delete;
 };
 
 /// Releases a list of chromosomes from its last element to its first and empties it.
 void releaseAll(std::vector<Chromosome*>& chromosomes);
+
+/// A list that is one holder of each of its chromosomes: clearing or destroying it releases
+/// them, from the last to the first, by the share-count rule.
+class SharedChromosomes
+{
+  public:
+    SharedChromosomes() = default;
+    SharedChromosomes(const SharedChromosomes&) = delete;
+    SharedChromosomes& operator=(const SharedChromosomes&) = delete;
+    ~SharedChromosomes() { clear(); }
+
+    /// Takes a hold on a chromosome that the caller has already counted.
+    void push_back(Chromosome* chromosome) { items_.push_back(chromosome); }
+    void clear() { releaseAll(items_); }
+    std::size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
+    Chromosome* operator[](std::size_t i) const { return items_[i]; }
+    Chromosome* front() const { return items_.front(); }
+    /// The held chromosomes, in order; appending to it takes a hold too.
+    std::vector<Chromosome*>& items() { return items_; }
+    const std::vector<Chromosome*>& items() const { return items_; }
+
+  private:
+    std::vector<Chromosome*> items_;
+};
 
 } // namespace Trelm

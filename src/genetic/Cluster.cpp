@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "driver/SearchSettings.h"
+#include "core/Constants.h"
+#include "core/Exceptions.h"
 #include "genetic/EllipseChromosome.h"
-#include "genetic/Exceptions.h"
-#include "genetic/Random.h"
 
 namespace Trelm
 {
@@ -13,7 +12,6 @@ namespace Trelm
 namespace
 {
 
-constexpr std::int32_t ELLIPSE_KIND = 1;
 constexpr int CUT_MIN = 1;
 constexpr int CUT_MAX = 4;
 
@@ -23,6 +21,20 @@ const EllipseChromosome& asEllipse(const Chromosome* chromosome)
 }
 
 } // namespace
+
+Cluster& Cluster::operator=(Cluster&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        completenessPool = std::move(other.completenessPool);
+        distancePool = std::move(other.distancePool);
+        size = other.size;
+        figureKind = other.figureKind;
+        merged = other.merged;
+        validCount = other.validCount;
+    }
+    return *this;
+}
 
 Chromosome* Cluster::best() const
 {
@@ -94,15 +106,15 @@ void Cluster::release()
     distancePool.clear();
 }
 
-void Cluster::absorb(Cluster& other)
+void Cluster::absorb(Cluster& other, std::uint32_t clusterSize)
 {
     std::int32_t moved = 0;
-    if (searchSettings.clusterSize != 0) {
+    if (clusterSize != 0) {
         // other's size shrinks as moved grows, so about half of it moves.
         while (moved < other.size) {
             append(other.takeTop(Pool::Completeness));
             ++moved;
-            if (static_cast<std::uint32_t>(moved) == searchSettings.clusterSize)
+            if (static_cast<std::uint32_t>(moved) == clusterSize)
                 break;
         }
     }
@@ -136,7 +148,7 @@ int Cluster::rankOf(double u, const std::vector<double>& table)
 }
 
 // a1 is the rank of u1; a2 the rank of the first u2 that falls outside a1's bucket.
-void Cluster::pickRanks(double u1, double u2, int n, int& a1, int& a2)
+void Cluster::pickRanks(double u1, double u2, int n, int& a1, int& a2, RandomGenerator& random)
 {
     const std::vector<double> table = rankTable(n);
     // One parent can never be picked twice, so a single candidate would redraw forever.
@@ -145,7 +157,7 @@ void Cluster::pickRanks(double u1, double u2, int n, int& a1, int& a2)
     a1 = rankOf(u1, table);
     a2 = rankOf(u2, table);
     while (a1 >= 0 && a2 == a1) {
-        u2 = randomReal(0, 1);
+        u2 = random.randomReal(0, 1);
         a2 = rankOf(u2, table);
     }
     if (a1 < 0 || a2 < 0)
@@ -153,17 +165,18 @@ void Cluster::pickRanks(double u1, double u2, int n, int& a1, int& a2)
 }
 
 void Cluster::makeOffspring(std::vector<Chromosome*>& completenessElites,
-                            std::vector<Chromosome*>& distanceElites, Offspring& out)
+                            std::vector<Chromosome*>& distanceElites, Offspring& out,
+                            RunContext& context)
 {
-    const double u1 = randomReal(0, 1);
-    const double u2 = randomReal(0, 1);
+    const double u1 = context.random.randomReal(0, 1);
+    const double u2 = context.random.randomReal(0, 1);
     const auto available = static_cast<std::uint64_t>(completenessElites.size()) +
                            static_cast<std::uint64_t>(std::max(size, 0));
-    const int n = static_cast<int>(
-        std::min<std::uint64_t>(available, static_cast<std::uint64_t>(searchSettings.clusterSize)));
+    const int n = static_cast<int>(std::min<std::uint64_t>(
+        available, static_cast<std::uint64_t>(context.settings.clusterSize)));
     int a1 = 0;
     int a2 = 0;
-    pickRanks(u1, u2, n, a1, a2);
+    pickRanks(u1, u2, n, a1, a2, context.random);
 
     // The lists hold the k-th most complete and k-th least distant chromosomes of the turn.
     const auto needed = static_cast<std::size_t>(std::max(a1, a2)) + 1;
@@ -172,18 +185,19 @@ void Cluster::makeOffspring(std::vector<Chromosome*>& completenessElites,
     while (distanceElites.size() < needed)
         distanceElites.push_back(takeTop(Pool::Distance));
 
-    makePair(completenessElites, a1, a2, out[0], out[1]);
-    makePair(distanceElites, a1, a2, out[2], out[3]);
+    makePair(completenessElites, a1, a2, out[0], out[1], context);
+    makePair(distanceElites, a1, a2, out[2], out[3], context);
 }
 
 void Cluster::makePair(const std::vector<Chromosome*>& parents, int a1, int a2,
-                       std::unique_ptr<Chromosome>& first, std::unique_ptr<Chromosome>& second)
+                       std::unique_ptr<Chromosome>& first, std::unique_ptr<Chromosome>& second,
+                       RunContext& context)
 {
     const Chromosome* p1 = parents[static_cast<std::size_t>(a1)];
     const Chromosome* p2 = parents[static_cast<std::size_t>(a2)];
-    const double r = randomReal(0, 1);
-    if (r < searchSettings.crossoverRate && !p1->isSimilar(p2)) {
-        const int cut = randomInt(CUT_MIN, CUT_MAX);
+    const double r = context.random.randomReal(0, 1);
+    if (r < context.settings.crossoverRate && !p1->isSimilar(p2)) {
+        const int cut = context.random.randomInt(CUT_MIN, CUT_MAX);
         if (figureKind == ELLIPSE_KIND) {
             first = std::make_unique<EllipseChromosome>(asEllipse(p1), asEllipse(p2), cut);
             second = std::make_unique<EllipseChromosome>(asEllipse(p2), asEllipse(p1), cut);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/RunContext.h"
 #include "genetic/Chromosome.h"
 #include "genetic/CompletenessMaxHeap.h"
 #include "genetic/DistanceMinHeap.h"
@@ -13,7 +14,8 @@ namespace Trelm
 {
 
 /// A niche of the search: chromosomes standing for the same figure, kept in two pools over
-/// the same objects. The pools hold non-owning pointers; see release() for who frees them.
+/// the same objects. The cluster holds its members by the share-count rule: destroying it
+/// releases every chromosome of its completeness pool. It can be moved, not copied.
 class Cluster
 {
   public:
@@ -33,6 +35,11 @@ class Cluster
     std::uint16_t validCount = 0;
 
     explicit Cluster(std::int32_t kind) : figureKind(kind) {}
+    Cluster(const Cluster&) = delete;
+    Cluster& operator=(const Cluster&) = delete;
+    Cluster(Cluster&&) noexcept = default;
+    Cluster& operator=(Cluster&& other) noexcept;
+    ~Cluster() { release(); }
 
     /// The most complete chromosome; throws "Heap is empty" on an empty cluster.
     Chromosome* best() const;
@@ -48,14 +55,15 @@ class Cluster
     void removeMember(std::int32_t position);
     /// Releases every chromosome of completenessPool (share-count rule) and empties the pools.
     void release();
-    /// Moves the most complete half (rounded up, at most cluster-size) of other into this.
-    void absorb(Cluster& other);
+    /// Moves the most complete half (rounded up, at most clusterSize) of other into this.
+    void absorb(Cluster& other, std::uint32_t clusterSize);
     /// True when every neighbouring pair of completenessPool's storage is similar.
     bool isHomogeneous() const;
     /// Picks two parents by linear ranking and makes four offspring: two from the
     /// completeness elites, two from the distance elites, crossed or copied.
     void makeOffspring(std::vector<Chromosome*>& completenessElites,
-                       std::vector<Chromosome*>& distanceElites, Offspring& out);
+                       std::vector<Chromosome*>& distanceElites, Offspring& out,
+                       RunContext& context);
     /// Mutates a copy of the chromosome at a storage position and keeps it when it is more
     /// complete.
     void mutateAt(std::int32_t position);
@@ -69,9 +77,10 @@ class Cluster
   private:
     void recountSize();
     void countMember(const Chromosome* chromosome);
-    void pickRanks(double u1, double u2, int n, int& a1, int& a2);
+    static void pickRanks(double u1, double u2, int n, int& a1, int& a2, RandomGenerator& random);
     void makePair(const std::vector<Chromosome*>& parents, int a1, int a2,
-                  std::unique_ptr<Chromosome>& first, std::unique_ptr<Chromosome>& second);
+                  std::unique_ptr<Chromosome>& first, std::unique_ptr<Chromosome>& second,
+                  RunContext& context);
 };
 
 } // namespace Trelm

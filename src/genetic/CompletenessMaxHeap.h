@@ -11,6 +11,13 @@ namespace Trelm
 template <typename T> class CompletenessMaxHeap : public MaxHeap<T>
 {
   public:
+    CompletenessMaxHeap() = default;
+    CompletenessMaxHeap(const CompletenessMaxHeap&) = default;
+    CompletenessMaxHeap(CompletenessMaxHeap&&) noexcept = default;
+    CompletenessMaxHeap& operator=(const CompletenessMaxHeap&) = default;
+    CompletenessMaxHeap& operator=(CompletenessMaxHeap&&) noexcept = default;
+    ~CompletenessMaxHeap() override = default;
+
     void push(T element) override { this->pushBy(element, better); }
     void siftDown(std::int32_t i) override { this->siftDownBy(i, better); }
     /// Removes the element at a position into *out, keeping the order.

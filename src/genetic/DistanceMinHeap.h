@@ -11,6 +11,13 @@ namespace Trelm
 template <typename T> class DistanceMinHeap : public MaxHeap<T>
 {
   public:
+    DistanceMinHeap() = default;
+    DistanceMinHeap(const DistanceMinHeap&) = default;
+    DistanceMinHeap(DistanceMinHeap&&) noexcept = default;
+    DistanceMinHeap& operator=(const DistanceMinHeap&) = default;
+    DistanceMinHeap& operator=(DistanceMinHeap&&) noexcept = default;
+    ~DistanceMinHeap() override = default;
+
     void push(T element) override { this->pushBy(element, better); }
     void siftDown(std::int32_t i) override { this->siftDownBy(i, better); }
     /// Removes the element at a position into *out, keeping the order.

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "driver/SearchSettings.h"
-#include "engine/ClusterGA.h"
 #include "geometry/LinearSolve.h"
 
 namespace Trelm
@@ -20,11 +18,13 @@ EllipseChromosome::EllipseChromosome(const EllipseChromosome& a, const EllipseCh
 
 void EllipseChromosome::computeFigure()
 {
-    BinaryImage& image = engine->image;
+    BinaryImage& image = engine->searchImage();
     if (image.depleted)
         return;
+    const RunContext& context = engine->context();
     try {
-        valid = figure.computeFromPoints(genes, engine->maxAxisLimit, engine->minAxisLimit);
+        valid = figure.computeFromPoints(genes, engine->upperAxisLimit(), engine->lowerAxisLimit(),
+                                         context);
     } catch (const SingularSystemException&) {
         valid = false; // five points on no conic: three on a line, or repeated points
     }
@@ -32,7 +32,7 @@ void EllipseChromosome::computeFigure()
         return;
     int xBound = image.width;
     int yBound = image.height;
-    figure.generatePoints(xBound, yBound);
+    figure.generatePoints(xBound, yBound, context);
     evaluate();
 }
 
@@ -43,12 +43,13 @@ bool EllipseChromosome::isSimilar(const Chromosome* other) const
     return figure.isSimilar(static_cast<const EllipseChromosome*>(other)->figure);
 }
 
-void EllipseChromosome::draw(PixelRows& rows, int rowCount, int columnCount, bool ideal)
+void EllipseChromosome::draw(PixelRows& rows, int rowCount, int columnCount, bool ideal,
+                             int thickness) const
 {
     if (ideal)
-        figure.draw(rows, rowCount, columnCount);
+        figure.draw(rows, rowCount, columnCount, thickness);
     else
-        paintSquares(matchedPixels, searchSettings.drawingThickness, rows, rowCount, columnCount);
+        paintSquares(matchedPixels, thickness, rows, rowCount, columnCount);
 }
 
 std::ostream& EllipseChromosome::print(std::ostream& out) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "genetic/Chromosome.h"
+#include "genetic/SearchHost.h"
 #include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
 #include "image/PixelSearch.h"
@@ -16,7 +17,7 @@ class EllipseChromosome : public Chromosome
 
     /// Creates random genes (or genes found by casting rays) from the engine's image and
     /// evaluates them; tells the engine whether the creation gave a valid chromosome.
-    explicit EllipseChromosome(ClusterGA* owner);
+    explicit EllipseChromosome(SearchHost* owner);
     /// Crossover child: genes 0 to cut - 1 from a, the rest from b; evaluated at once.
     EllipseChromosome(const EllipseChromosome& a, const EllipseChromosome& b, int cut);
     /// A copy of source with its fitness and outline, not evaluated again.
@@ -24,9 +25,11 @@ class EllipseChromosome : public Chromosome
 
     void evaluate() override;
     bool isSimilar(const Chromosome* other) const override;
-    void draw(PixelRows& rows, int rowCount, int columnCount, bool ideal) override;
+    void draw(PixelRows& rows, int rowCount, int columnCount, bool ideal,
+              int thickness) const override;
     std::ostream& print(std::ostream& out) const override;
     void copyPoints(Point* target) const override;
+    const std::vector<Point>& outline() const override { return figure.points; }
     std::int32_t pointCount() const override;
     void computeFigure() override;
 
@@ -41,7 +44,7 @@ class EllipseChromosome : public Chromosome
     static void mutate(EllipseChromosome& chromosome);
 
   private:
-    void pickGenes(BinaryImage& image);
+    void pickGenes(BinaryImage& image, RunContext& context);
     // The radial fallback of evaluation: the nearer of the first active pixels inward and
     // outward from p. False when neither exists.
     bool findRadialMatch(const BinaryImage& image, Point p, Point& match) const;

@@ -1,11 +1,9 @@
 #include <cmath>
 
-#include "driver/SearchSettings.h"
-#include "engine/ClusterGA.h"
+#include "core/Exceptions.h"
+#include "core/Random.h"
+#include "core/Rounding.h"
 #include "genetic/EllipseChromosome.h"
-#include "genetic/Exceptions.h"
-#include "genetic/Random.h"
-#include "genetic/Rounding.h"
 #include "geometry/Pi.h"
 
 namespace Trelm
@@ -34,29 +32,27 @@ bool within(double phi, double centre)
 
 } // namespace
 
-EllipseChromosome::EllipseChromosome(ClusterGA* owner) : Chromosome(owner)
+EllipseChromosome::EllipseChromosome(SearchHost* owner) : Chromosome(owner)
 {
-    BinaryImage& image = engine->image;
+    BinaryImage& image = engine->searchImage();
     if (image.height == 0)
         throw InvalidStateException("Image has to be set before creating chromosomes");
-    pickGenes(image);
+    pickGenes(image, engine->context());
     computeFigure();
-    if (valid)
-        engine->failedCreations = 0;
-    else
-        engine->recordFailedCreation();
+    engine->reportCreation(valid);
 }
 
 // Gene 0 is a random active pixel; genes 1 to 4 come from rays when tracing is drawn and the
 // rays find them, otherwise from random picks. A failed pick (depleted image) stops filling.
-void EllipseChromosome::pickGenes(BinaryImage& image)
+void EllipseChromosome::pickGenes(BinaryImage& image, RunContext& context)
 {
-    if (!image.pickActivePoint(genes[0]))
+    RandomGenerator& random = context.random;
+    if (!image.pickActivePoint(genes[0], random))
         return;
-    if (randomReal(0, 1) < searchSettings.tracingProbability && searchGenesByRays(*this))
+    if (random.randomReal(0, 1) < context.settings.tracingProbability && searchGenesByRays(*this))
         return;
     for (std::size_t i = 1; i < genes.size(); ++i)
-        if (!image.pickActivePoint(genes[i]))
+        if (!image.pickActivePoint(genes[i], random))
             return;
 }
 
@@ -74,9 +70,10 @@ Point EllipseChromosome::rayTarget(const BinaryImage& image, Point start, double
 
 bool EllipseChromosome::searchGenesByRays(EllipseChromosome& chromosome)
 {
-    const BinaryImage& image = chromosome.engine->image;
+    const BinaryImage& image = chromosome.engine->searchImage();
+    RandomGenerator& random = chromosome.engine->context().random;
     auto& g = chromosome.genes;
-    const double theta = 2 * PI * randomReal(0, 1);
+    const double theta = 2 * PI * random.randomReal(0, 1);
     if (!findActiveAlongLine(image, g[0], rayTarget(image, g[0], theta), g[1]))
         return false;
     // The midpoint rounds toward zero.
@@ -102,7 +99,7 @@ bool EllipseChromosome::searchGenesByRays(EllipseChromosome& chromosome)
     if (!findActiveAlongLine(image, m, target3, g[3]))
         return false;
 
-    const int quarter = randomInt(0, 4);
+    const int quarter = random.randomInt(0, 4);
     return findActiveAlongLine(image, m, rayTarget(image, m, theta + PI / 4 + quarter * PI / 2),
                                g[4]);
 }
@@ -110,9 +107,10 @@ bool EllipseChromosome::searchGenesByRays(EllipseChromosome& chromosome)
 void EllipseChromosome::traceFrom(EllipseChromosome& chromosome, Point start,
                                   std::vector<Point>& out)
 {
-    BinaryImage& image = chromosome.engine->image;
+    BinaryImage& image = chromosome.engine->searchImage();
+    const std::uint32_t maxTracing = chromosome.engine->context().settings.maxTracing;
     NeighbourList candidates = activeNeighbours(image, start);
-    while (out.size() <= searchSettings.maxTracing) {
+    while (out.size() <= maxTracing) {
         if (candidates.empty())
             break;
         Point next = candidates[0];
@@ -140,9 +138,10 @@ void EllipseChromosome::traceFrom(EllipseChromosome& chromosome, Point start,
 
 void EllipseChromosome::mutate(EllipseChromosome& chromosome)
 {
-    BinaryImage& image = chromosome.engine->image;
+    BinaryImage& image = chromosome.engine->searchImage();
+    RandomGenerator& random = chromosome.engine->context().random;
     auto& genes = chromosome.genes;
-    const int kept = randomInt(1, 4); // gene 0 is never the one kept
+    const int kept = random.randomInt(1, 4); // gene 0 is never the one kept
     std::vector<Point> traced;
     traceFrom(chromosome, genes[static_cast<std::size_t>(kept)], traced);
     if (traced.size() > MIN_TRACED_FOR_MUTATION) {
@@ -150,13 +149,13 @@ void EllipseChromosome::mutate(EllipseChromosome& chromosome)
         for (int i = 0; i < 5; ++i)
             if (i != kept)
                 genes[static_cast<std::size_t>(i)] =
-                    traced[static_cast<std::size_t>(randomInt(0, last))];
+                    traced[static_cast<std::size_t>(random.randomInt(0, last))];
     } else {
         for (int repeat = 0; repeat < kept; ++repeat) {
             Point picked;
-            if (!image.pickActivePoint(picked))
+            if (!image.pickActivePoint(picked, random))
                 break;
-            genes[static_cast<std::size_t>(randomInt(0, 4))] = picked;
+            genes[static_cast<std::size_t>(random.randomInt(0, 4))] = picked;
         }
     }
     chromosome.ageInCluster = 0;

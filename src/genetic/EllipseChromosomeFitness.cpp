@@ -2,9 +2,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
-#include "genetic/EvaluationCount.h"
 
 namespace Trelm
 {
@@ -106,8 +104,8 @@ bool EllipseChromosome::findRadialMatch(const BinaryImage& image, Point p, Point
 
 void EllipseChromosome::evaluate()
 {
-    ++evaluationCount;
-    BinaryImage& image = engine->image;
+    ++engine->context().evaluationCount;
+    BinaryImage& image = engine->searchImage();
     const std::vector<Point>& outline = figure.points;
     // Reserved once per evaluation, so matching allocates nothing per outline point.
     matchedPixels.clear();

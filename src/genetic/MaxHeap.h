@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "genetic/Exceptions.h"
+#include "core/Exceptions.h"
 
 namespace Trelm
 {
@@ -22,6 +22,19 @@ template <typename T> class MaxHeap
     MaxHeap() = default;
     MaxHeap(const MaxHeap&) = default;
     MaxHeap& operator=(const MaxHeap&) = default;
+    /// A moved-from heap is empty, so a releasing owner cannot release its elements twice.
+    MaxHeap(MaxHeap&& other) noexcept
+        : elements(std::move(other.elements)), count(std::exchange(other.count, 0))
+    {
+        other.elements.clear();
+    }
+    MaxHeap& operator=(MaxHeap&& other) noexcept
+    {
+        elements = std::move(other.elements);
+        other.elements.clear();
+        count = std::exchange(other.count, 0);
+        return *this;
+    }
     virtual ~MaxHeap() = default;
 
     /// Inserts an element; an element equal to its parent stays below it.

@@ -4,9 +4,8 @@
 #include <iostream>
 #include <limits>
 
-#include "driver/SearchSettings.h"
-#include "genetic/Exceptions.h"
-#include "genetic/Rounding.h"
+#include "core/Exceptions.h"
+#include "core/Rounding.h"
 #include "geometry/LinearSolve.h"
 #include "geometry/Pi.h"
 
@@ -16,8 +15,6 @@ namespace Trelm
 namespace
 {
 
-constexpr int VERBOSITY_SYSTEM = 16;
-constexpr int VERBOSITY_OUTLINE = 11;
 // Below this |cos| or |sin| the rotation snaps to an exact quarter turn.
 constexpr double SNAP = 0.005;
 // Largest semi-axis whose full length (twice it) still fits a 32-bit integer.
@@ -32,7 +29,7 @@ constexpr double MAX_MEAN_DIFFERENCE = 0.25;
 
 } // namespace
 
-Ellipse::Conic Ellipse::solveConic(const std::array<Point, 5>& genes)
+Ellipse::Conic Ellipse::solveConic(const std::array<Point, 5>& genes, const RunContext& context)
 {
     LinearSolve::Matrix m{};
     for (std::size_t i = 0; i < genes.size(); ++i) {
@@ -46,28 +43,30 @@ Ellipse::Conic Ellipse::solveConic(const std::array<Point, 5>& genes)
     LinearSolve::Column rhs{};
     rhs.fill(-1.0);
     LinearSolve::Column s{};
-    if (verbosity >= VERBOSITY_SYSTEM) {
-        std::cout << "system:\n";
-        LinearSolve::print(std::cout, m);
-        std::cout << "solutions:\n";
-        LinearSolve::print(std::cout, s);
-        std::cout << "RHS:\n";
-        LinearSolve::print(std::cout, rhs);
+    std::ostream& out = context.out();
+    const bool printSystem = context.verbosity >= Verbosity::SYSTEM;
+    if (printSystem) {
+        out << "system:\n";
+        LinearSolve::print(out, m);
+        out << "solutions:\n";
+        LinearSolve::print(out, s);
+        out << "RHS:\n";
+        LinearSolve::print(out, rhs);
     }
     LinearSolve::solveInPlace(m, s, rhs);
-    if (verbosity >= VERBOSITY_SYSTEM) {
-        std::cout << "system:\n";
-        LinearSolve::print(std::cout, m);
-        std::cout << "solutions:\n";
-        LinearSolve::print(std::cout, s);
+    if (printSystem) {
+        out << "system:\n";
+        LinearSolve::print(out, m);
+        out << "solutions:\n";
+        LinearSolve::print(out, s);
     }
     return {s[0], s[1], s[2], s[3], s[4]};
 }
 
 bool Ellipse::computeFromPoints(const std::array<Point, 5>& genes, std::int32_t upperLimit,
-                                std::int32_t lowerLimit)
+                                std::int32_t lowerLimit, const RunContext& context)
 {
-    const Conic q = solveConic(genes);
+    const Conic q = solveConic(genes, context);
     const double delta = q.a * q.c - q.b * q.b;
     if (!(delta > 0)) // hyperbola, parabola or not a number
         return valid = false;
@@ -100,7 +99,7 @@ bool Ellipse::computeFromPoints(const std::array<Point, 5>& genes, std::int32_t 
         else
             angle = theta;
     }
-    valid = x0 >= 0 && y0 >= 0 && majorAxis < AXIS_CAP && minorAxis > searchSettings.minAxis;
+    valid = x0 >= 0 && y0 >= 0 && majorAxis < AXIS_CAP && minorAxis > context.settings.minAxis;
     return valid;
 }
 
@@ -130,9 +129,9 @@ Ellipse::Rotation Ellipse::rotation() const
     return r;
 }
 
-void Ellipse::addSymmetricPoints(int offsetX, int offsetY, const Rotation& r, int xBound,
-                                 int yBound)
+void Ellipse::addSymmetricPoints(int offsetX, int offsetY, const Raster& raster)
 {
+    const Rotation& r = raster.rotation;
     const int offsets[4][2] = {
         {offsetX, offsetY}, {-offsetX, offsetY}, {offsetX, -offsetY}, {-offsetX, -offsetY}};
     for (const auto& offset : offsets) {
@@ -140,30 +139,31 @@ void Ellipse::addSymmetricPoints(int offsetX, int offsetY, const Rotation& r, in
         const int v = offset[1];
         const std::int16_t px = saturateToInt16(roundHalfTowardZero(centerX + u * r.c - v * r.s));
         const std::int16_t py = saturateToInt16(roundHalfTowardZero(centerY + u * r.s + v * r.c));
-        if (px < 0 || px >= xBound || py < 0 || py >= yBound)
+        if (px < 0 || px >= raster.xBound || py < 0 || py >= raster.yBound)
             continue;
         points.push_back({px, py});
-        if (verbosity >= VERBOSITY_OUTLINE)
-            std::cout << px << " " << py << std::endl;
+        if (raster.context.verbosity >= Verbosity::OUTLINE)
+            raster.context.out() << px << " " << py << std::endl;
     }
 }
 
-void Ellipse::generatePoints(int& xBound, int& yBound)
+void Ellipse::generatePoints(int& xBound, int& yBound, const RunContext& context)
 {
     if (!valid)
         throw InvalidOperationException("Cannot generate points for an invalid ellipse");
-    const Rotation r = rotation();
+    const Raster raster{rotation(), xBound, yBound, context};
     points.reserve(400);
-    addSymmetricPoints(0, minorAxis / 2, r, xBound, yBound);
+    addSymmetricPoints(0, minorAxis / 2, raster);
     if (majorAxis == minorAxis)
-        walkCircle(xBound, yBound, r);
+        walkCircle(raster);
     else
-        walkEllipse(xBound, yBound, r);
+        walkEllipse(raster);
 }
 
 // Midpoint walk over one quarter of the axis-parallel ellipse, in integer steps.
-void Ellipse::walkEllipse(int xBound, int yBound, const Rotation& r)
+void Ellipse::walkEllipse(const Raster& raster)
 {
+    const bool printWalk = raster.context.verbosity >= Verbosity::OUTLINE;
     const long long rx = majorAxis / 2;
     const long long ry = minorAxis / 2;
     const long long rx2 = (rx * majorAxis) / 2;
@@ -185,9 +185,9 @@ void Ellipse::walkEllipse(int xBound, int yBound, const Rotation& r)
             py -= 2 * rx2;
             p += ry2 + px - py;
         }
-        if (verbosity >= VERBOSITY_OUTLINE)
-            std::cout << "check ideal ellipse: " << x << " " << y << std::endl;
-        addSymmetricPoints(static_cast<int>(x), static_cast<int>(y), r, xBound, yBound);
+        if (printWalk)
+            raster.context.out() << "check ideal ellipse: " << x << " " << y << std::endl;
+        addSymmetricPoints(static_cast<int>(x), static_cast<int>(y), raster);
     }
     p = static_cast<long long>(
         std::trunc((x + 0.5) * (x + 0.5) * ry2 + (y - 1) * (y - 1) * rx2 - rx2 * ry2 + 0.5));
@@ -201,15 +201,15 @@ void Ellipse::walkEllipse(int xBound, int yBound, const Rotation& r)
             px += 2 * ry2;
             p += rx2 - py + px;
         }
-        if (verbosity >= VERBOSITY_OUTLINE)
-            std::cout << "check ideal ellipse:" << x << " " << y << std::endl;
-        addSymmetricPoints(static_cast<int>(x), static_cast<int>(y), r, xBound, yBound);
+        if (printWalk)
+            raster.context.out() << "check ideal ellipse:" << x << " " << y << std::endl;
+        addSymmetricPoints(static_cast<int>(x), static_cast<int>(y), raster);
     }
 }
 
 // Midpoint circle walk over one eighth; each step gives eight points. The offset (r, 0) is
 // never produced here.
-void Ellipse::walkCircle(int xBound, int yBound, const Rotation& r)
+void Ellipse::walkCircle(const Raster& raster)
 {
     const int radius = minorAxis / 2;
     int d = 1 - radius;
@@ -223,14 +223,14 @@ void Ellipse::walkCircle(int xBound, int yBound, const Rotation& r)
             --y;
             d += 2 * (x - y) + 1;
         }
-        addSymmetricPoints(x, y, r, xBound, yBound);
-        addSymmetricPoints(y, x, r, xBound, yBound);
+        addSymmetricPoints(x, y, raster);
+        addSymmetricPoints(y, x, raster);
     }
 }
 
-void Ellipse::draw(PixelRows& rows, int rowCount, int columnCount)
+void Ellipse::draw(PixelRows& rows, int rowCount, int columnCount, int thickness) const
 {
-    paintSquares(points, searchSettings.drawingThickness, rows, rowCount, columnCount);
+    paintSquares(points, thickness, rows, rowCount, columnCount);
 }
 
 bool Ellipse::isSimilar(const Ellipse& other) const

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/Constants.h"
+#include "core/RunContext.h"
 #include "geometry/Figure.h"
 
 namespace Trelm
@@ -12,9 +14,6 @@ namespace Trelm
 class Ellipse : public Figure
 {
   public:
-    /// Upper bound of majorAxis whatever the caller's limit.
-    static constexpr int AXIS_CAP = 400;
-
     bool valid = false;
     std::int16_t centerX = -1;
     std::int16_t centerY = -1;
@@ -30,10 +29,10 @@ class Ellipse : public Figure
     /// ellipse whose majorAxis lies within [lowerLimit, upperLimit]. Returns the new valid.
     /// A singular system raises SingularSystemException before anything changes.
     bool computeFromPoints(const std::array<Point, 5>& genes, std::int32_t upperLimit,
-                           std::int32_t lowerLimit);
+                           std::int32_t lowerLimit, const RunContext& context);
 
-    void generatePoints(int& xBound, int& yBound) override;
-    void draw(PixelRows& rows, int rowCount, int columnCount) override;
+    void generatePoints(int& xBound, int& yBound, const RunContext& context) override;
+    void draw(PixelRows& rows, int rowCount, int columnCount, int thickness) const override;
 
     /// Whether the two ellipses stand for the same ellipse of the image (symmetric).
     bool isSimilar(const Ellipse& other) const;
@@ -47,12 +46,19 @@ class Ellipse : public Figure
         double a, b, c, d, e;
     };
 
-    static Conic solveConic(const std::array<Point, 5>& genes);
+    static Conic solveConic(const std::array<Point, 5>& genes, const RunContext& context);
     bool computeAxes(const Conic& q, double delta, double determinant);
     Rotation rotation() const;
-    void addSymmetricPoints(int offsetX, int offsetY, const Rotation& r, int xBound, int yBound);
-    void walkEllipse(int xBound, int yBound, const Rotation& r);
-    void walkCircle(int xBound, int yBound, const Rotation& r);
+    /// The bounds and console of one outline generation.
+    struct Raster {
+        Rotation rotation;
+        int xBound;
+        int yBound;
+        const RunContext& context;
+    };
+    void addSymmetricPoints(int offsetX, int offsetY, const Raster& raster);
+    void walkEllipse(const Raster& raster);
+    void walkCircle(const Raster& raster);
 };
 
 } // namespace Trelm

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "image/PixelRows.h"
-#include "image/Point.h"
+#include "core/PixelRows.h"
+#include "core/Point.h"
+#include "core/RunContext.h"
 
 namespace Trelm
 {
@@ -22,9 +23,9 @@ class Figure
 
     virtual ~Figure() = default;
     /// Adds the outline pixels that lie inside [0, xBound) x [0, yBound).
-    virtual void generatePoints(int& xBound, int& yBound) = 0;
-    /// Paints the outline over the background (255) of a grey image.
-    virtual void draw(PixelRows& rows, int rowCount, int columnCount) = 0;
+    virtual void generatePoints(int& xBound, int& yBound, const RunContext& context) = 0;
+    /// Paints the outline, squares of the given thickness, over the background of a grey image.
+    virtual void draw(PixelRows& rows, int rowCount, int columnCount, int thickness) const = 0;
 
   protected:
     Figure() = default;

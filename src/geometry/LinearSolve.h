@@ -3,7 +3,7 @@
 #include <array>
 #include <ostream>
 
-#include "genetic/Exceptions.h"
+#include "core/Exceptions.h"
 
 namespace Trelm
 {

@@ -1,7 +1,7 @@
 #include "image/BinaryImage.h"
 
-#include "genetic/Exceptions.h"
-#include "genetic/Random.h"
+#include "core/Exceptions.h"
+#include "core/Random.h"
 #include "image/BmpPicture.h"
 #include "image/PbmFile.h"
 
@@ -84,13 +84,14 @@ void BinaryImage::rebuildActivePoints()
         depleted = true;
 }
 
-bool BinaryImage::pickActivePoint(Point& picked)
+bool BinaryImage::pickActivePoint(Point& picked, RandomGenerator& random)
 {
     int misses = 0;
     for (;;) {
         if (depleted)
             return false;
-        const Point& candidate = activePoints[static_cast<std::size_t>(randomIndex(activeCount))];
+        const Point& candidate =
+            activePoints[static_cast<std::size_t>(random.randomIndex(activeCount))];
         if (rows[static_cast<std::size_t>(candidate.y)][static_cast<std::size_t>(candidate.x)] !=
             0) {
             picked = candidate;

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "image/PixelRows.h"
-#include "image/Point.h"
+#include "core/PixelRows.h"
+#include "core/Point.h"
+#include "core/Random.h"
 
 namespace Trelm
 {
@@ -39,7 +40,7 @@ class BinaryImage
     void rebuildActivePoints();
 
     /// Draws a random active pixel into picked; false when the image is depleted.
-    bool pickActivePoint(Point& picked);
+    bool pickActivePoint(Point& picked, RandomGenerator& random);
 
     /// Sets a pixel to 0 and remembers it for restoreClearedPixels.
     void clearPixel(Point p)

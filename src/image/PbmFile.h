@@ -3,7 +3,7 @@
 #include <istream>
 #include <string>
 
-#include "image/PixelRows.h"
+#include "core/PixelRows.h"
 
 namespace Trelm
 {

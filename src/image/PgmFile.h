@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "image/PixelRows.h"
+#include "core/PixelRows.h"
 
 namespace Trelm
 {

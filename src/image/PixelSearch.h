@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include "core/Point.h"
 #include "image/BinaryImage.h"
-#include "image/Point.h"
 
 namespace Trelm
 {

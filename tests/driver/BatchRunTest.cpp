@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
+#include "core/RunContext.h"
 #include "driver/OutputImage.h"
-#include "driver/SearchSettings.h"
 #include "image/PbmFile.h"
 #include "support/TestSupport.h"
 
@@ -200,7 +200,8 @@ TEST(OutputImage, WithoutChromosomesItIsTheExactInversion)
 {
     resetSettings();
     const BinaryImage source = imageFromText({"#..", ".#.", "..#"});
-    const BinaryImage output = makeOutputImage(source, {});
+    const BinaryImage output = makeOutputImage(source, {}, testRun().settings.drawReal,
+                                               testRun().settings.drawingThickness);
     EXPECT_EQ(output.rows, (PixelRows{{0, 255, 255}, {255, 0, 255}, {255, 255, 0}}));
     EXPECT_EQ(resultImageName("dir.x/pic.pbm"), "dir.x/pic_quvex++.pgm");
     EXPECT_EQ(stepImageName("pic.pbm", 12), "pic_quvex++TMP (Step 12).pgm");

@@ -3,7 +3,8 @@
 
 #include <filesystem>
 
-#include "driver/SearchSettings.h"
+#include "core/RunContext.h"
+#include "driver/Options.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
@@ -23,7 +24,7 @@ class SearchSettingsTest : public ::testing::Test
     {
         saved_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path());
-        verbosity = 3;
+        testRun().verbosity = 3;
     }
     void TearDown() override { std::filesystem::current_path(saved_); }
 
@@ -33,8 +34,8 @@ class SearchSettingsTest : public ::testing::Test
     {
         arguments.insert(arguments.begin(), "korvath");
         CoutCapture capture;
-        const bool stop =
-            SearchSettings::parseOptions(static_cast<int>(arguments.size()), arguments.data());
+        const bool stop = parseOptions(static_cast<int>(arguments.size()), arguments.data(),
+                                       testRun().settings, testRun().verbosity);
         output = capture.text();
         return stop;
     }
@@ -55,7 +56,7 @@ const char* const usageHead =
 TEST_F(SearchSettingsTest, DefaultsFillEveryField)
 {
     ASSERT_FALSE(parse({"a.pbm"}));
-    const SearchSettings& s = searchSettings;
+    const SearchSettings& s = testRun().settings;
     EXPECT_EQ(s.clusterSize, 40u);
     EXPECT_EQ(s.populations, 40u);
     EXPECT_EQ(s.minAxis, 8);
@@ -71,7 +72,7 @@ TEST_F(SearchSettingsTest, DefaultsFillEveryField)
     EXPECT_EQ(s.drawingThickness, 6);
     EXPECT_FALSE(s.progress);
     EXPECT_FALSE(s.drawReal);
-    EXPECT_EQ(verbosity, 3);
+    EXPECT_EQ(testRun().verbosity, 3);
     EXPECT_EQ(s.imageFiles, (std::vector<std::string>{"a.pbm"}));
     EXPECT_EQ(output, "");
 }
@@ -104,23 +105,23 @@ TEST_F(SearchSettingsTest, CommandLineBeatsConfigurationBeatsDefaults)
 {
     writeConfig("verbose=5\nevaluations=2000\nprogress=true\nimage-files=c.pbm\n");
     ASSERT_FALSE(parse({"-V", "0", "a.pbm", "-i", "b.pbm"}));
-    EXPECT_EQ(verbosity, 0);
-    EXPECT_EQ(searchSettings.evaluations, 2000u);
-    EXPECT_TRUE(searchSettings.progress);
-    EXPECT_EQ(searchSettings.imageFiles, (std::vector<std::string>{"a.pbm", "b.pbm", "c.pbm"}));
+    EXPECT_EQ(testRun().verbosity, 0);
+    EXPECT_EQ(testRun().settings.evaluations, 2000u);
+    EXPECT_TRUE(testRun().settings.progress);
+    EXPECT_EQ(testRun().settings.imageFiles, (std::vector<std::string>{"a.pbm", "b.pbm", "c.pbm"}));
 
     ASSERT_FALSE(parse({"-e", "500", "-P", "-r", "-T", "0.5", "x.pbm"}));
-    EXPECT_EQ(searchSettings.evaluations, 500u);
-    EXPECT_TRUE(searchSettings.drawReal);
-    EXPECT_EQ(searchSettings.tracingProbability, 0.5);
+    EXPECT_EQ(testRun().settings.evaluations, 500u);
+    EXPECT_TRUE(testRun().settings.drawReal);
+    EXPECT_EQ(testRun().settings.tracingProbability, 0.5);
 }
 
 TEST_F(SearchSettingsTest, ConfigurationFileAloneCanNameTheImages)
 {
     writeConfig("image-files=one.pbm\nimage-files=two.pbm\nmutation-rate=2.5\n");
     ASSERT_FALSE(parse({}));
-    EXPECT_EQ(searchSettings.imageFiles, (std::vector<std::string>{"one.pbm", "two.pbm"}));
-    EXPECT_EQ(searchSettings.mutationRate, 2.5); // out-of-range values are kept
+    EXPECT_EQ(testRun().settings.imageFiles, (std::vector<std::string>{"one.pbm", "two.pbm"}));
+    EXPECT_EQ(testRun().settings.mutationRate, 2.5); // out-of-range values are kept
 }
 
 TEST_F(SearchSettingsTest, LibraryErrorsEndBeforeAnyImage)
@@ -141,5 +142,5 @@ TEST_F(SearchSettingsTest, LibraryErrorsEndBeforeAnyImage)
 TEST_F(SearchSettingsTest, ReportOptionIsHiddenButAccepted)
 {
     ASSERT_FALSE(parse({"--report", "out.csv", "a.pbm"}));
-    EXPECT_EQ(searchSettings.reportFile, "out.csv");
+    EXPECT_EQ(testRun().settings.reportFile, "out.csv");
 }

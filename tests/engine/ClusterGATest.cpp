@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
-#include "genetic/Exceptions.h"
+#include "core/Exceptions.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -23,28 +23,28 @@ TEST_F(ClusterGATest, ConstructionLoadsTheImageAndCreatesTheFirstCluster)
 {
     TempDir dir;
     writePbm(dir.file("circle.pbm"), circleImage());
-    evaluationCount = 12345;
-    ClusterGA fromFile(dir.file("circle.pbm"), 1);
+    testRun().evaluationCount = 12345;
+    ClusterGA fromFile(testRun(), dir.file("circle.pbm"), 1);
     ASSERT_EQ(fromFile.clusters.size(), 1u);
     EXPECT_EQ(fromFile.clusters.front().size, 40);
-    EXPECT_GE(evaluationCount, 40u);
-    EXPECT_LT(evaluationCount, 1000u);
-    EXPECT_EQ(fromFile.maxAxisLimit, 400);
-    EXPECT_EQ(fromFile.minAxisLimit, 8);
+    EXPECT_GE(testRun().evaluationCount, 40u);
+    EXPECT_LT(testRun().evaluationCount, 1000u);
+    EXPECT_EQ(fromFile.limits.maxAxisLimit, 400);
+    EXPECT_EQ(fromFile.limits.minAxisLimit, 8);
     EXPECT_EQ(fromFile.stepCount, 0);
 
-    ClusterGA noEllipses(dir.file("circle.pbm"), 0);
+    ClusterGA noEllipses(testRun(), dir.file("circle.pbm"), 0);
     EXPECT_TRUE(noEllipses.clusters.empty());
 
     CoutCapture capture;
-    EXPECT_THAT([&] { ClusterGA(dir.file("missing.pbm"), 1); },
+    EXPECT_THAT([&] { ClusterGA(testRun(), dir.file("missing.pbm"), 1); },
                 ThrowsMessage<InvalidParameterException>(StrEq("Error trying to load image")));
 }
 
 TEST_F(ClusterGATest, DepletedImageGetsNoClusterAndStopsAtTheFirstCheck)
 {
-    verbosity = 2;
-    ClusterGA small(imageFromText({"#.#.#", "....."}));
+    testRun().verbosity = 2;
+    ClusterGA small(testRun(), imageFromText({"#.#.#", "....."}));
     small.createInitialCluster();
     EXPECT_TRUE(small.clusters.empty());
     CoutCapture capture;
@@ -57,7 +57,7 @@ TEST_F(ClusterGATest, DepletedImageGetsNoClusterAndStopsAtTheFirstCheck)
 
 TEST_F(ClusterGATest, StepStartsAFreshClusterWhenNoneIsLeft)
 {
-    verbosity = 2;
+    testRun().verbosity = 2;
     CoutCapture capture;
     engine->step();
     EXPECT_EQ(engine->stepCount, 1);
@@ -80,9 +80,9 @@ TEST_F(ClusterGATest, CollectBestListsEachClustersTop)
 
 TEST_F(ClusterGATest, WideningFollowsTheClusteringFrequency)
 {
-    searchSettings.clusteringFreq = 0; // never, rather than a division by zero
+    testRun().settings.clusteringFreq = 0; // never, rather than a division by zero
     engine->step();
-    searchSettings.clusteringFreq = 5;
+    testRun().settings.clusteringFreq = 5;
     for (int i = 0; i < 4; ++i)
         engine->step();
     EXPECT_EQ(engine->stepCount, 5);

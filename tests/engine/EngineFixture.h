@@ -9,13 +9,6 @@ namespace Trelm::test
 class EngineFixture : public TwoEllipseFixture
 {
   protected:
-    void TearDown() override
-    {
-        engine.reset();
-        for (Chromosome* solution : solutions)
-            delete solution;
-    }
-
     /// Appends a cluster holding the given chromosomes to the engine.
     Cluster& addCluster(std::initializer_list<Chromosome*> members)
     {
@@ -27,7 +20,7 @@ class EngineFixture : public TwoEllipseFixture
         return engine->clusters.back();
     }
 
-    std::vector<Chromosome*> solutions;
+    SharedChromosomes solutions;
 };
 
 } // namespace Trelm::test

@@ -63,10 +63,10 @@ TEST_F(GenerationTest, OffspringCallsFollowTheKeptShare)
 {
     // Copies only (crossover rate 0), no mutation: the old genes come back as 4 elites plus
     // 4 copies per makeOffspring call, ceil(K / 4) calls.
-    searchSettings.crossoverRate = 0.0;
-    searchSettings.mutationRate = 0.0;
+    testRun().settings.crossoverRate = 0.0;
+    testRun().settings.mutationRate = 0.0;
     for (double discard : {0.15, 0.5}) {
-        searchSettings.discardProportion = discard;
+        testRun().settings.discardProportion = discard;
         engine->clusters.clear();
         mixedCluster(40);
         engine->newGeneration();
@@ -81,8 +81,8 @@ TEST_F(GenerationTest, OffspringCallsFollowTheKeptShare)
 
 TEST_F(GenerationTest, ElitesAndTheFirstOffspringAreNeverMutated)
 {
-    searchSettings.crossoverRate = 0.0;
-    searchSettings.mutationRate = 1.0; // 40 mutations at positions 5 to A - 1
+    testRun().settings.crossoverRate = 0.0;
+    testRun().settings.mutationRate = 1.0; // 40 mutations at positions 5 to A - 1
     Cluster& old = mixedCluster(40);
     std::vector<Chromosome*> members(old.completenessPool.elements);
     const auto byCompleteness = [](Chromosome* a, Chromosome* b) {
@@ -106,8 +106,8 @@ TEST_F(GenerationTest, ElitesAndTheFirstOffspringAreNeverMutated)
 
 TEST_F(GenerationTest, ChromosomeHeadingBothPoolsIsCarriedOnce)
 {
-    searchSettings.eliteProportion = 0.05; // E = 2 for 40 chromosomes
-    searchSettings.mutationRate = 0.0;
+    testRun().settings.eliteProportion = 0.05; // E = 2 for 40 chromosomes
+    testRun().settings.mutationRate = 0.0;
     engine->createInitialCluster();
     Chromosome* best = engine->clusters.front().best();
     best->completeness = 2.0;
@@ -124,7 +124,7 @@ TEST_F(GenerationTest, ChromosomeHeadingBothPoolsIsCarriedOnce)
 
 TEST_F(GenerationTest, SingleChromosomeClusterIsFilledByInjection)
 {
-    verbosity = 6;
+    testRun().verbosity = 6;
     Chromosome* only = make(0.6, 0.1);
     addCluster({only});
     CoutCapture capture;
@@ -138,8 +138,8 @@ TEST_F(GenerationTest, SingleChromosomeClusterIsFilledByInjection)
 
 TEST_F(GenerationTest, SmallOrHomogeneousClustersGetNoOffspring)
 {
-    searchSettings.crossoverRate = 0.0; // offspring would be plain copies
-    searchSettings.mutationRate = 0.0;
+    testRun().settings.crossoverRate = 0.0; // offspring would be plain copies
+    testRun().settings.mutationRate = 0.0;
     mixedCluster(6);
     engine->newGeneration();
     EXPECT_EQ(copiesOf(engine->clusters.front(), remembered), 1); // the one elite
@@ -161,8 +161,8 @@ TEST_F(GenerationTest, SmallOrHomogeneousClustersGetNoOffspring)
 
 TEST_F(GenerationTest, MixedClusterOfSevenGetsOffspring)
 {
-    searchSettings.crossoverRate = 0.0;
-    searchSettings.mutationRate = 0.0;
+    testRun().settings.crossoverRate = 0.0;
+    testRun().settings.mutationRate = 0.0;
     mixedCluster(7);
     engine->newGeneration();
     // One elite plus 4 x ceil(6 / 4) = 8 copies.
@@ -171,12 +171,12 @@ TEST_F(GenerationTest, MixedClusterOfSevenGetsOffspring)
 
 TEST_F(GenerationTest, MutationBoundsOnSmallClusters)
 {
-    searchSettings.clusterSize = 2;
-    searchSettings.mutationRate = 0.0;
+    testRun().settings.clusterSize = 2;
+    testRun().settings.mutationRate = 0.0;
     addCluster({make(0.6, 0.1), make(0.5, 0.2)});
     EXPECT_NO_THROW(engine->newGeneration());
 
-    searchSettings.mutationRate = 0.5; // E = 1, A = 2, M = 1: positions 2 to 1
+    testRun().settings.mutationRate = 0.5; // E = 1, A = 2, M = 1: positions 2 to 1
     EXPECT_EQ(bareTextThrownBy([&] { engine->newGeneration(); }),
               "Invalid bounds for random number generator");
     // The failed turn released what it had built; the engine still holds the old cluster.
@@ -185,9 +185,9 @@ TEST_F(GenerationTest, MutationBoundsOnSmallClusters)
 
 TEST_F(GenerationTest, MessagesNumberTheClustersInListOrder)
 {
-    verbosity = 6;
-    searchSettings.clusterSize = 3;
-    searchSettings.mutationRate = 0.0;
+    testRun().verbosity = 6;
+    testRun().settings.clusterSize = 3;
+    testRun().settings.mutationRate = 0.0;
     addCluster({make(0.6, 0.1), make(0.5, 0.2)});
     addCluster({make(0.6, 0.1, true), make(0.5, 0.2, true)});
     addCluster({make(0.7, 0.1)});

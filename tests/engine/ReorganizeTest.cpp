@@ -41,7 +41,7 @@ TEST_F(ReorganizeTest, InvalidMembersAreNeverOutcasts)
 
 TEST_F(ReorganizeTest, OutcastOfASingleClusterSeedsANewOneOrIsDeleted)
 {
-    verbosity = 8;
+    testRun().verbosity = 8;
     Chromosome* outcast = make(0.5, 0.1, true);
     addCluster({make(0.9, 0.1), outcast});
     CoutCapture capture;
@@ -56,7 +56,7 @@ TEST_F(ReorganizeTest, OutcastOfASingleClusterSeedsANewOneOrIsDeleted)
 
 TEST_F(ReorganizeTest, OutcastAtExactlyMinCompletenessIsDeleted)
 {
-    verbosity = 8;
+    testRun().verbosity = 8;
     addCluster({make(0.9, 0.1), make(0.2, 0.1, true)});
     CoutCapture capture;
     engine->reorganize();
@@ -69,7 +69,7 @@ TEST_F(ReorganizeTest, OutcastAtExactlyMinCompletenessIsDeleted)
 
 TEST_F(ReorganizeTest, VeryCompleteOutcastSeedsEvenWithoutRoom)
 {
-    searchSettings.populations = 1;
+    testRun().settings.populations = 1;
     addCluster({make(0.95, 0.1), make(0.5, 0.1, true), make(0.91, 0.1, true)});
     engine->reorganize();
     // 0.5 finds no room and is deleted; 0.91 founds a cluster although populations is reached.
@@ -80,7 +80,7 @@ TEST_F(ReorganizeTest, VeryCompleteOutcastSeedsEvenWithoutRoom)
 
 TEST_F(ReorganizeTest, OutcastMovesToTheFirstSimilarCluster)
 {
-    verbosity = 8;
+    testRun().verbosity = 8;
     Chromosome* outcast = make(0.5, 0.1, true);
     outcast->ageInCluster = 7;
     addCluster({make(0.9, 0.1), outcast});
@@ -99,7 +99,7 @@ TEST_F(ReorganizeTest, OutcastMovesToTheFirstSimilarCluster)
 
 TEST_F(ReorganizeTest, MutuallySimilarClustersMergeIntoTheFirst)
 {
-    verbosity = 8;
+    testRun().verbosity = 8;
     addCluster({make(0.9, 0.1), make(0.8, 0.1)});
     addCluster({make(0.85, 0.1), make(0.7, 0.1), make(0.6, 0.1)});
     addCluster({make(0.95, 0.1)});

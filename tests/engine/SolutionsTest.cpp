@@ -45,8 +45,8 @@ TEST_F(SolutionsTest, MatureCandidatesNeedFourGenerations)
 
 TEST_F(SolutionsTest, SpentBudgetRelaxesTheRequirements)
 {
-    verbosity = 6;
-    searchSettings.evaluations = 0;
+    testRun().verbosity = 6;
+    testRun().settings.evaluations = 0;
     CoutCapture capture;
     EXPECT_TRUE(promoted(0.5, 0.5, 0));
     EXPECT_THAT(capture.text(),
@@ -55,7 +55,7 @@ TEST_F(SolutionsTest, SpentBudgetRelaxesTheRequirements)
 
 TEST_F(SolutionsTest, PromotionClearsPixelsDeletesTheClusterAndSetsLimits)
 {
-    verbosity = 5;
+    testRun().verbosity = 5;
     addCluster({make(0.95, 0.1), make(0.3, 0.3)});
     const auto& bestFigure =
         static_cast<EllipseChromosome*>(engine->clusters.front().best())->figure;
@@ -64,14 +64,15 @@ TEST_F(SolutionsTest, PromotionClearsPixelsDeletesTheClusterAndSetsLimits)
     EXPECT_TRUE(engine->checkSolutions(solutions));
     ASSERT_EQ(solutions.size(), 1u);
     EXPECT_TRUE(engine->clusters.empty());
-    EXPECT_EQ(solutions[0]->shareCount, 1);
+    // The deleted cluster let go of it: the solution list is its only holder.
+    EXPECT_EQ(solutions[0]->shareCount, 0);
     EXPECT_EQ(engine->image.rows[static_cast<std::size_t>(onOutline.y)]
                                 [static_cast<std::size_t>(onOutline.x)],
               0);
     // One solution of major axis 80: mean 80, no spread, limits 72-88.
     EXPECT_EQ(capture.text(), "New Limits Set: 72-88\n");
-    EXPECT_EQ(engine->minAxisLimit, 72);
-    EXPECT_EQ(engine->maxAxisLimit, 88);
+    EXPECT_EQ(engine->limits.minAxisLimit, 72);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 88);
 }
 
 TEST_F(SolutionsTest, LaterCandidatesAreScoredAgainstTheClearedImage)
@@ -80,11 +81,11 @@ TEST_F(SolutionsTest, LaterCandidatesAreScoredAgainstTheClearedImage)
     // cleared, the second one's candidate is evaluated again and fails.
     addCluster({make(0.95, 0.1)});
     addCluster({make(0.97, 0.1)});
-    const std::uint32_t before = evaluationCount;
+    const std::uint32_t before = testRun().evaluationCount;
     engine->checkSolutions(solutions);
     EXPECT_EQ(solutions.size(), 1u);
     EXPECT_DOUBLE_EQ(solutions[0]->completeness, 0.97); // best first
-    EXPECT_EQ(evaluationCount, before + 1);
+    EXPECT_EQ(testRun().evaluationCount, before + 1);
     ASSERT_EQ(engine->clusters.size(), 1u);
     EXPECT_LT(engine->clusters.front().best()->completeness, 0.2);
 }
@@ -93,12 +94,12 @@ TEST_F(SolutionsTest, SingleSolutionLimitsAndWidening)
 {
     solutions.push_back(withAxis(make(1, 0), 100));
     engine->setLimitsFromSolutions(solutions);
-    EXPECT_EQ(engine->minAxisLimit, 90);
-    EXPECT_EQ(engine->maxAxisLimit, 110);
-    EXPECT_EQ(engine->limitMultiplier, -1.0);
+    EXPECT_EQ(engine->limits.minAxisLimit, 90);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 110);
+    EXPECT_EQ(engine->limits.limitMultiplier, -1.0);
     engine->widenLimits();
-    EXPECT_EQ(engine->maxAxisLimit, 121);
-    EXPECT_EQ(engine->minAxisLimit, 81);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 121);
+    EXPECT_EQ(engine->limits.minAxisLimit, 81);
 }
 
 TEST_F(SolutionsTest, TwoSolutionLimitsUseTheSpread)
@@ -106,25 +107,25 @@ TEST_F(SolutionsTest, TwoSolutionLimitsUseTheSpread)
     solutions.push_back(withAxis(make(1, 0), 100));
     solutions.push_back(withAxis(make(1, 0), 121));
     engine->setLimitsFromSolutions(solutions);
-    EXPECT_EQ(engine->solutionAxisMean, 110.0);
-    EXPECT_NEAR(engine->solutionAxisStdDev, std::sqrt(221.0), 1e-12);
-    EXPECT_EQ(engine->limitMultiplier, 1.5);
-    EXPECT_EQ(engine->minAxisLimit, 88);
-    EXPECT_EQ(engine->maxAxisLimit, 132);
+    EXPECT_EQ(engine->limits.solutionAxisMean, 110.0);
+    EXPECT_NEAR(engine->limits.solutionAxisStdDev, std::sqrt(221.0), 1e-12);
+    EXPECT_EQ(engine->limits.limitMultiplier, 1.5);
+    EXPECT_EQ(engine->limits.minAxisLimit, 88);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 132);
     engine->widenLimits();
-    EXPECT_EQ(engine->limitMultiplier, 3.0);
-    EXPECT_EQ(engine->minAxisLimit, 65);
-    EXPECT_EQ(engine->maxAxisLimit, 155);
+    EXPECT_EQ(engine->limits.limitMultiplier, 3.0);
+    EXPECT_EQ(engine->limits.minAxisLimit, 65);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 155);
 }
 
 TEST_F(SolutionsTest, LimitsAreCappedAndFloored)
 {
     solutions.push_back(withAxis(make(1, 0), 380));
     engine->setLimitsFromSolutions(solutions);
-    EXPECT_EQ(engine->maxAxisLimit, 400);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 400);
     solutions.push_back(withAxis(make(1, 0), 6));
     engine->setLimitsFromSolutions(solutions);
-    EXPECT_EQ(engine->minAxisLimit, 8);
+    EXPECT_EQ(engine->limits.minAxisLimit, 8);
 }
 
 TEST_F(SolutionsTest, AllBadPopulationsStopTheSearch)
@@ -148,7 +149,7 @@ TEST_F(SolutionsTest, OneBadAndOnePromotedStopsOneBadOneFairGoesOn)
     engine->clusters.clear();
     addCluster({make(0.1, 0.3, true)});
     addCluster({make(0.4, 0.6, true)});
-    std::vector<Chromosome*> none;
+    SharedChromosomes none;
     EXPECT_TRUE(engine->checkSolutions(none));
     EXPECT_TRUE(none.empty());
 }
@@ -164,8 +165,8 @@ TEST_F(SolutionsTest, DepletedImageStopsWithItsMessage)
 
 TEST_F(SolutionsTest, RemoveFigurePixelsClearsAThicknessSquare)
 {
-    Chromosome* chromosome = make(1, 0);
-    auto* ellipse = static_cast<EllipseChromosome*>(chromosome);
+    std::unique_ptr<Chromosome> chromosome(make(1, 0));
+    auto* ellipse = static_cast<EllipseChromosome*>(chromosome.get());
     ellipse->figure.points = {Point{100, 100}};
     for (auto& row : engine->image.rows)
         std::fill(row.begin(), row.end(), 1);
@@ -174,9 +175,8 @@ TEST_F(SolutionsTest, RemoveFigurePixelsClearsAThicknessSquare)
     EXPECT_EQ(engine->image.rows[102][102], 0);
     EXPECT_EQ(engine->image.rows[103][103], 1);
     EXPECT_EQ(engine->image.rows[96][100], 1);
-    searchSettings.drawingThickness = 1;
+    testRun().settings.drawingThickness = 1;
     ellipse->figure.points = {Point{50, 50}};
     engine->removeFigurePixels(*chromosome);
     EXPECT_EQ(engine->image.rows[50][50], 1);
-    delete chromosome;
 }

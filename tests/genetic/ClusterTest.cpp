@@ -100,7 +100,7 @@ TEST_F(ClusterTest, AbsorbTakesTheMostCompleteHalf)
 {
     Cluster& target = keep(filled(2));
     Cluster& five = keep(filled(5));
-    target.absorb(five);
+    target.absorb(five, testRun().settings.clusterSize);
     EXPECT_EQ(target.size, 5);
     EXPECT_EQ(five.completenessPool.size(), 2);
     EXPECT_EQ(five.distancePool.size(), 5);
@@ -109,7 +109,7 @@ TEST_F(ClusterTest, AbsorbTakesTheMostCompleteHalf)
     five.distancePool.clear();
 
     Cluster& one = keep(filled(1));
-    target.absorb(one);
+    target.absorb(one, testRun().settings.clusterSize);
     EXPECT_EQ(target.size, 6);
     EXPECT_EQ(one.completenessPool.size(), 0);
     one.distancePool.clear();
@@ -127,16 +127,16 @@ TEST_F(ClusterTest, HomogeneityLooksAtNeighbouringPairs)
 
 TEST_F(ClusterTest, OffspringParentsAreTwoDistinctRanks)
 {
-    searchSettings.crossoverRate = 0.0; // copies only, so parents can be recognised
+    testRun().settings.crossoverRate = 0.0; // copies only, so parents can be recognised
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
-        Trelm::srand(seed);
+        testRun().random.seed(seed);
         Cluster cluster = filled(8, true);
         std::vector<Chromosome*> completenessElites;
         std::vector<Chromosome*> distanceElites;
         completenessElites.push_back(cluster.takeTop(Cluster::Pool::Completeness));
         completenessElites.push_back(cluster.takeTop(Cluster::Pool::Completeness));
         Cluster::Offspring out;
-        cluster.makeOffspring(completenessElites, distanceElites, out);
+        cluster.makeOffspring(completenessElites, distanceElites, out, testRun());
         for (auto& child : out) {
             ASSERT_TRUE(child);
             EXPECT_EQ(child->shareCount, 0);
@@ -170,8 +170,8 @@ TEST_F(ClusterTest, OffspringParentsAreTwoDistinctRanks)
 
 TEST_F(ClusterTest, DissimilarParentsAreCrossedWhenTheRateSaysSo)
 {
-    searchSettings.crossoverRate = 1.0;
-    Trelm::srand(3);
+    testRun().settings.crossoverRate = 1.0;
+    testRun().random.seed(3);
     Cluster cluster(1);
     for (int i = 0; i < 8; ++i)
         cluster.append(make(0.9 - 0.05 * i, 0.01 * (i + 1), i % 2 == 1));
@@ -181,7 +181,7 @@ TEST_F(ClusterTest, DissimilarParentsAreCrossedWhenTheRateSaysSo)
     Cluster::Offspring out;
     bool crossed = false;
     for (int call = 0; call < 3 && cluster.size > 2; ++call) {
-        cluster.makeOffspring(completenessElites, distanceElites, out);
+        cluster.makeOffspring(completenessElites, distanceElites, out, testRun());
         for (auto& child : out) {
             ASSERT_TRUE(child);
             const auto* e = static_cast<const EllipseChromosome*>(child.get());
@@ -204,7 +204,7 @@ TEST_F(ClusterTest, OffspringFromAnEmptyClusterFindsNoParent)
     std::vector<Chromosome*> none;
     std::vector<Chromosome*> alsoNone;
     Cluster::Offspring out;
-    EXPECT_THAT([&] { cluster.makeOffspring(none, alsoNone, out); },
+    EXPECT_THAT([&] { cluster.makeOffspring(none, alsoNone, out, testRun()); },
                 ThrowsMessage<InvalidStateException>(StrEq("Parent not found")));
 }
 

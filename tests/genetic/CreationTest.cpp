@@ -27,7 +27,7 @@ std::unique_ptr<ClusterGA> engineWithLine(int length)
     BinaryImage image = blankImage(200, 200);
     for (int x = 10; x < 10 + length; ++x)
         image.rows[100][static_cast<std::size_t>(x)] = 1;
-    return std::make_unique<ClusterGA>(std::move(image));
+    return std::make_unique<ClusterGA>(testRun(), std::move(image));
 }
 
 } // namespace
@@ -35,7 +35,7 @@ std::unique_ptr<ClusterGA> engineWithLine(int length)
 TEST_F(CreationTest, CreatedGenesAreActivePixelsAndTheImageIsUnchanged)
 {
     for (double probability : {0.0, 1.0}) {
-        searchSettings.tracingProbability = probability;
+        testRun().settings.tracingProbability = probability;
         const PixelRows before = engine->image.rows;
         for (int i = 0; i < 30; ++i) {
             EllipseChromosome chromosome(engine.get());
@@ -52,13 +52,13 @@ TEST_F(CreationTest, CreatedGenesAreActivePixelsAndTheImageIsUnchanged)
 
 TEST_F(CreationTest, CreationOnAnImageWithoutRowsIsRefused)
 {
-    ClusterGA empty{BinaryImage()};
+    ClusterGA empty{testRun(), BinaryImage()};
     EXPECT_THROW(EllipseChromosome{&empty}, InvalidStateException);
 }
 
 TEST_F(CreationTest, DepletedImageGivesInvalidChromosomesUntilTheLimit)
 {
-    ClusterGA depleted(imageFromText({"##", "##"}));
+    ClusterGA depleted(testRun(), imageFromText({"##", "##"}));
     for (int i = 1; i <= 3; ++i) {
         EllipseChromosome chromosome(&depleted);
         EXPECT_FALSE(chromosome.valid);
@@ -68,13 +68,13 @@ TEST_F(CreationTest, DepletedImageGivesInvalidChromosomesUntilTheLimit)
 
 TEST_F(CreationTest, TwoHundredFailedCreationsDepleteTheImage)
 {
-    engine->maxAxisLimit = 200;
-    engine->minAxisLimit = 100;
+    engine->limits.maxAxisLimit = 200;
+    engine->limits.minAxisLimit = 100;
     for (int i = 0; i < 103; ++i)
         engine->recordFailedCreation();
     // The checkpoint at 100 found the same active count and widened the limits by 10%.
-    EXPECT_EQ(engine->maxAxisLimit, 220);
-    EXPECT_EQ(engine->minAxisLimit, 90);
+    EXPECT_EQ(engine->limits.maxAxisLimit, 220);
+    EXPECT_EQ(engine->limits.minAxisLimit, 90);
     for (int i = 103; i < 199; ++i)
         engine->recordFailedCreation();
     EXPECT_FALSE(engine->image.depleted);
@@ -109,9 +109,9 @@ TEST_F(CreationTest, RaysSkipTheStrokeTheyStartIn)
     for (int x = 0; x < 100; ++x)
         for (int y : {10, 48, 49, 50, 90})
             image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 1;
-    ClusterGA bands(std::move(image));
+    ClusterGA bands(testRun(), std::move(image));
     for (std::uint32_t seed = 1; seed < 40; ++seed) {
-        Trelm::srand(seed);
+        testRun().random.seed(seed);
         EllipseChromosome chromosome(&bands);
         chromosome.genes[0] = {50, 49};
         if (!EllipseChromosome::searchGenesByRays(chromosome) && chromosome.genes[1].x < 0)
@@ -151,7 +151,7 @@ TEST_F(CreationTest, TracingAtATJunctionTakesTheFullerBranch)
     image.rows[49][52] = 1;
     for (int y = 51; y <= 70; ++y)
         image.rows[static_cast<std::size_t>(y)][50] = 1;
-    ClusterGA junction(std::move(image));
+    ClusterGA junction(testRun(), std::move(image));
     EllipseChromosome chromosome(&junction);
     std::vector<Point> traced;
     EllipseChromosome::traceFrom(chromosome, {50, 70}, traced);
@@ -177,10 +177,10 @@ TEST_F(CreationTest, CrossoverTakesGenesOnEachSideOfTheCut)
     EXPECT_EQ(child.ageInCluster, 0u);
     EXPECT_FALSE(child.reviewed);
 
-    const std::uint32_t before = evaluationCount;
+    const std::uint32_t before = testRun().evaluationCount;
     const EllipseChromosome self(*a, *a, 3);
     EXPECT_EQ(self.genes, a->genes);
-    EXPECT_EQ(evaluationCount, before + 1);
+    EXPECT_EQ(testRun().evaluationCount, before + 1);
 }
 
 TEST_F(CreationTest, MutationFollowsALongEnoughTrace)
@@ -234,6 +234,6 @@ TEST_F(CreationTest, MutantOutlineHoldsOnlyItsOwnPoints)
     fresh.points.clear();
     int width = 200;
     int height = 200;
-    fresh.generatePoints(width, height);
+    fresh.generatePoints(width, height, testRun());
     EXPECT_EQ(mutant.figure.points, fresh.points);
 }

@@ -26,7 +26,7 @@ std::string printed(const Chromosome& chromosome)
 
 TEST_F(EllipseChromosomeTest, NeverEvaluatedChromosomePrintsItsConstructionValues)
 {
-    ClusterGA depleted(imageFromText({"#.#", "..."}));
+    ClusterGA depleted(testRun(), imageFromText({"#.#", "..."}));
     EllipseChromosome chromosome(&depleted);
     EXPECT_FALSE(chromosome.valid);
     EXPECT_EQ(chromosome.genes[0], (Point{-1, -1}));
@@ -38,9 +38,9 @@ TEST_F(EllipseChromosomeTest, ValidChromosomeIsEvaluatedOnce)
 {
     const auto chromosome = onEllipse();
     chromosome->figure = Ellipse();
-    const std::uint32_t before = evaluationCount;
+    const std::uint32_t before = testRun().evaluationCount;
     chromosome->computeFigure();
-    EXPECT_EQ(evaluationCount, before + 1);
+    EXPECT_EQ(testRun().evaluationCount, before + 1);
     EXPECT_EQ(chromosome->figure.centerX, 60);
     EXPECT_EQ(chromosome->figure.majorAxis, 80);
     EXPECT_GT(chromosome->completeness, 0.9);
@@ -58,7 +58,7 @@ TEST_F(EllipseChromosomeTest, SingularGenesMakeAnInvalidChromosome)
 
 TEST_F(EllipseChromosomeTest, SimilarityIsIdentityOrTheFigures)
 {
-    ClusterGA depleted(imageFromText({"#"}));
+    ClusterGA depleted(testRun(), imageFromText({"#"}));
     EllipseChromosome invalid(&depleted);
     EXPECT_TRUE(invalid.isSimilar(&invalid));
 
@@ -75,9 +75,9 @@ TEST_F(EllipseChromosomeTest, CopyKeepsFitnessAgeAndReviewedButNotShares)
     source->shareCount = 2;
     source->ageInCluster = 5;
     source->reviewed = true;
-    const std::uint32_t before = evaluationCount;
+    const std::uint32_t before = testRun().evaluationCount;
     const EllipseChromosome copy(*source);
-    EXPECT_EQ(evaluationCount, before);
+    EXPECT_EQ(testRun().evaluationCount, before);
     EXPECT_EQ(copy.shareCount, 0);
     EXPECT_EQ(copy.ageInCluster, 5u);
     EXPECT_TRUE(copy.reviewed);
@@ -103,18 +103,18 @@ TEST_F(EllipseChromosomeTest, DrawRealPaintsMatchedPixels)
     auto canvas = [] { return PixelRows(20, std::vector<std::uint8_t>(20, 255)); };
     chromosome->matchedPixels.clear();
     PixelRows empty = canvas();
-    chromosome->draw(empty, 20, 20, false);
+    chromosome->draw(empty, 20, 20, false, testRun().settings.drawingThickness);
     EXPECT_EQ(empty, canvas());
 
     chromosome->matchedPixels = {Point{10, 10}};
-    searchSettings.drawingThickness = 1;
+    testRun().settings.drawingThickness = 1;
     PixelRows thin = canvas();
-    chromosome->draw(thin, 20, 20, false);
+    chromosome->draw(thin, 20, 20, false, testRun().settings.drawingThickness);
     EXPECT_EQ(thin, canvas());
 
-    searchSettings.drawingThickness = 6;
+    testRun().settings.drawingThickness = 6;
     PixelRows square = canvas();
-    chromosome->draw(square, 20, 20, false);
+    chromosome->draw(square, 20, 20, false, testRun().settings.drawingThickness);
     int painted = 0;
     for (const auto& row : square)
         for (std::uint8_t v : row)
@@ -125,7 +125,8 @@ TEST_F(EllipseChromosomeTest, DrawRealPaintsMatchedPixels)
     EXPECT_EQ(square[13][13], 255);
 
     PixelRows ideal(200, std::vector<std::uint8_t>(200, 255));
-    chromosome->draw(ideal, 200, 200, true); // the ellipse's outline
+    chromosome->draw(ideal, 200, 200, true,
+                     testRun().settings.drawingThickness); // the ellipse's outline
     EXPECT_EQ(ideal[60][100], 190);
 }
 

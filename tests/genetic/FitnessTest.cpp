@@ -19,7 +19,7 @@ class FitnessTest : public ::testing::Test
         BinaryImage image = blankImage(100, 100);
         image.rows[0][0] = 1;
         image.rows[99][99] = 1;
-        engine = std::make_unique<ClusterGA>(std::move(image));
+        engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
         chromosome = std::make_unique<EllipseChromosome>(engine.get());
         chromosome->figure.valid = true;
         chromosome->figure.centerX = 50;
@@ -54,9 +54,9 @@ class FitnessTest : public ::testing::Test
 TEST_F(FitnessTest, AllHitsGiveFullCompletenessAndNoDistance)
 {
     activate({{70, 50}, {71, 51}, {72, 52}});
-    const std::uint32_t count = evaluationCount;
+    const std::uint32_t count = testRun().evaluationCount;
     evaluate({{70, 50}, {71, 51}, {72, 52}});
-    EXPECT_EQ(evaluationCount, count + 1);
+    EXPECT_EQ(testRun().evaluationCount, count + 1);
     EXPECT_EQ(chromosome->completeness, 1.0);
     EXPECT_EQ(chromosome->distance, 0.0);
     EXPECT_EQ(chromosome->matchedPixels, (std::vector<Point>{{70, 50}, {71, 51}, {72, 52}}));
@@ -119,7 +119,7 @@ TEST_F(FitnessTest, BoundingBoxLastRowIsNotSearchedByNeighbours)
     BinaryImage image = blankImage(100, 100);
     image.rows[0][0] = 1;
     image.rows[71][50] = 1; // the last row of the box
-    engine = std::make_unique<ClusterGA>(std::move(image));
+    engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
     chromosome->engine = engine.get();
     evaluate({{50, 70}});
     // Found by the outward radial search instead, at distance 1.

@@ -3,9 +3,9 @@
 
 #include <deque>
 
+#include "core/Exceptions.h"
 #include "genetic/CompletenessMaxHeap.h"
 #include "genetic/DistanceMinHeap.h"
-#include "genetic/Exceptions.h"
 
 using namespace Trelm;
 using ::testing::StrEq;

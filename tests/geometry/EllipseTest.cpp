@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "driver/SearchSettings.h"
-#include "genetic/Exceptions.h"
+#include "core/Exceptions.h"
+#include "core/RunContext.h"
 #include "geometry/Ellipse.h"
 #include "geometry/LinearSolve.h"
 #include "geometry/Pi.h"
@@ -66,22 +66,22 @@ TEST_F(EllipseTest, ConstructionValues)
 TEST_F(EllipseTest, CircleThroughFivePoints)
 {
     Ellipse e;
-    EXPECT_TRUE(
-        e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)}, 400, 8));
+    EXPECT_TRUE(e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)},
+                                    400, 8, testRun()));
     expectFields(e, 50, 50, 40, 40);
     EXPECT_EQ(e.angle, 0.0);
     EXPECT_TRUE(e.points.empty());
 
-    searchSettings.minAxis = 40; // the minor axis must exceed min-axis
-    EXPECT_FALSE(
-        e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)}, 400, 8));
+    testRun().settings.minAxis = 40; // the minor axis must exceed min-axis
+    EXPECT_FALSE(e.computeFromPoints({pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)},
+                                     400, 8, testRun()));
 }
 
 TEST_F(EllipseTest, AxisParallelEllipse)
 {
     Ellipse e;
     ASSERT_TRUE(e.computeFromPoints(
-        {pt(130, 100), pt(70, 100), pt(100, 110), pt(100, 90), pt(118, 108)}, 400, 8));
+        {pt(130, 100), pt(70, 100), pt(100, 110), pt(100, 90), pt(118, 108)}, 400, 8, testRun()));
     EXPECT_EQ(e.centerX, 100);
     EXPECT_EQ(e.centerY, 100);
     EXPECT_EQ(e.majorAxis, 60);
@@ -97,7 +97,7 @@ TEST_P(EllipseAngleTest, RotatedEllipseKeepsItsAngle)
 {
     const double theta = GetParam();
     Ellipse e;
-    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 60, 20, theta), 400, 8));
+    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 60, 20, theta), 400, 8, testRun()));
     EXPECT_NEAR(e.centerX, 100, 1);
     EXPECT_NEAR(e.centerY, 100, 1);
     EXPECT_NEAR(e.majorAxis, 120, 4);
@@ -113,9 +113,9 @@ INSTANTIATE_TEST_SUITE_P(Rotations, EllipseAngleTest,
 TEST_F(EllipseTest, QuarterTurnAndOneRadianPointTwo)
 {
     Ellipse e;
-    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 30, 10, PI / 4), 400, 8));
+    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 30, 10, PI / 4), 400, 8, testRun()));
     EXPECT_NEAR(e.angle, PI / 4, 0.05);
-    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 30, 10, 1.2), 400, 8));
+    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 30, 10, 1.2), 400, 8, testRun()));
     EXPECT_NEAR(e.angle, 1.2, 0.05); // a - c > 0: the PI/2 correction applies
 }
 
@@ -123,10 +123,10 @@ TEST_F(EllipseTest, NearlyEqualAxesBecomeACircle)
 {
     Ellipse e;
     // Semi-axes 21 and 20: axes 42 and 40 differ by 2.
-    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 21, 20, 0.4), 400, 8));
+    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 21, 20, 0.4), 400, 8, testRun()));
     EXPECT_EQ(e.minorAxis, e.majorAxis);
     EXPECT_EQ(e.angle, 0.0);
-    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 30, 20, 0.4), 400, 8));
+    ASSERT_TRUE(e.computeFromPoints(pointsOnEllipse(100, 100, 30, 20, 0.4), 400, 8, testRun()));
     EXPECT_GT(e.majorAxis - e.minorAxis, 2);
 }
 
@@ -135,18 +135,18 @@ TEST_F(EllipseTest, LimitsAndTheAxisCap)
     const auto circle =
         std::array<Point, 5>{pt(70, 50), pt(50, 70), pt(30, 50), pt(50, 30), pt(62, 66)};
     Ellipse e;
-    EXPECT_TRUE(e.computeFromPoints(circle, 40, 40)); // both limits inclusive
+    EXPECT_TRUE(e.computeFromPoints(circle, 40, 40, testRun())); // both limits inclusive
     e.angle = 0.25;
-    EXPECT_FALSE(e.computeFromPoints(circle, 38, 8));
+    EXPECT_FALSE(e.computeFromPoints(circle, 38, 8, testRun()));
     EXPECT_EQ(e.majorAxis, 40); // centre and axes stored, angle untouched
     EXPECT_EQ(e.centerX, 50);
     EXPECT_EQ(e.angle, 0.25);
-    EXPECT_FALSE(e.computeFromPoints(circle, 400, 42));
+    EXPECT_FALSE(e.computeFromPoints(circle, 400, 42, testRun()));
 
     // A circle of radius 200 has axis 400: rejected whatever the upper limit.
     const auto big =
         std::array<Point, 5>{pt(410, 210), pt(210, 410), pt(10, 210), pt(210, 10), pt(330, 370)};
-    EXPECT_FALSE(e.computeFromPoints(big, 1000, 8));
+    EXPECT_FALSE(e.computeFromPoints(big, 1000, 8, testRun()));
     EXPECT_EQ(e.majorAxis, 400);
 }
 
@@ -155,12 +155,12 @@ TEST_F(EllipseTest, CentreRoundingTowardZero)
     Ellipse e;
     // A circle of radius 20 about (-2, 50): trunc(-1.5) is -1, invalid. (About (-1, 50) the
     // centre would give trunc(-0.5), which is 0.)
-    EXPECT_FALSE(
-        e.computeFromPoints({pt(18, 50), pt(-2, 70), pt(-22, 50), pt(-2, 30), pt(10, 66)}, 400, 8));
+    EXPECT_FALSE(e.computeFromPoints({pt(18, 50), pt(-2, 70), pt(-22, 50), pt(-2, 30), pt(10, 66)},
+                                     400, 8, testRun()));
     EXPECT_EQ(e.centerX, -1);
     // A circle about (-0.5, 50): trunc(-0.5 + 0.5) is 0 and passes.
-    EXPECT_TRUE(
-        e.computeFromPoints({pt(19, 50), pt(-20, 50), pt(7, 68), pt(-8, 32), pt(7, 32)}, 400, 8));
+    EXPECT_TRUE(e.computeFromPoints({pt(19, 50), pt(-20, 50), pt(7, 68), pt(-8, 32), pt(7, 32)},
+                                    400, 8, testRun()));
     EXPECT_EQ(e.centerX, 0);
     EXPECT_EQ(e.centerY, 50);
 }
@@ -168,8 +168,8 @@ TEST_F(EllipseTest, CentreRoundingTowardZero)
 TEST_F(EllipseTest, OriginInsideGivesACircleOfTheShorterAxis)
 {
     Ellipse e;
-    ASSERT_TRUE(
-        e.computeFromPoints({pt(60, 20), pt(20, 50), pt(44, 44), pt(52, 38), pt(52, 2)}, 400, 8));
+    ASSERT_TRUE(e.computeFromPoints({pt(60, 20), pt(20, 50), pt(44, 44), pt(52, 38), pt(52, 2)},
+                                    400, 8, testRun()));
     expectFields(e, 20, 20, 60, 60);
     EXPECT_EQ(e.angle, 0.0);
 }
@@ -182,8 +182,8 @@ TEST_F(EllipseTest, HyperbolaAndImaginaryLeaveEverythingUnchanged)
     e.majorAxis = 9;
     e.angle = 0.5;
     // x*y = 100: a hyperbola.
-    EXPECT_FALSE(
-        e.computeFromPoints({pt(10, 10), pt(20, 5), pt(5, 20), pt(4, 25), pt(25, 4)}, 400, 8));
+    EXPECT_FALSE(e.computeFromPoints({pt(10, 10), pt(20, 5), pt(5, 20), pt(4, 25), pt(25, 4)}, 400,
+                                     8, testRun()));
     EXPECT_FALSE(e.valid);
     EXPECT_EQ(e.centerX, 7);
     EXPECT_EQ(e.majorAxis, 9);
@@ -193,10 +193,12 @@ TEST_F(EllipseTest, HyperbolaAndImaginaryLeaveEverythingUnchanged)
 TEST_F(EllipseTest, CollinearPointsRaiseTheSingularSystemError)
 {
     Ellipse e;
-    EXPECT_THROW(e.computeFromPoints({pt(1, 1), pt(2, 2), pt(3, 3), pt(4, 4), pt(5, 5)}, 400, 8),
-                 SingularSystemException);
-    EXPECT_THROW(e.computeFromPoints({pt(9, 1), pt(9, 1), pt(3, 7), pt(4, 2), pt(5, 9)}, 400, 8),
-                 SingularSystemException);
+    EXPECT_THROW(
+        e.computeFromPoints({pt(1, 1), pt(2, 2), pt(3, 3), pt(4, 4), pt(5, 5)}, 400, 8, testRun()),
+        SingularSystemException);
+    EXPECT_THROW(
+        e.computeFromPoints({pt(9, 1), pt(9, 1), pt(3, 7), pt(4, 2), pt(5, 9)}, 400, 8, testRun()),
+        SingularSystemException);
     EXPECT_EQ(e.majorAxis, -1);
 }
 
@@ -205,7 +207,7 @@ TEST_F(EllipseTest, CircleOutlineOf116Points)
     Ellipse e = fromFields(50, 50, 40, 40, 0.0);
     int width = 200;
     int height = 200;
-    e.generatePoints(width, height);
+    e.generatePoints(width, height, testRun());
     ASSERT_EQ(e.points.size(), 116u);
     EXPECT_EQ(e.points[0], pt(50, 70));
     EXPECT_EQ(e.points[1], pt(50, 70));
@@ -222,7 +224,7 @@ TEST_F(EllipseTest, EllipseOutlineOf132Points)
     Ellipse e = fromFields(100, 100, 60, 20, 0.0);
     int width = 200;
     int height = 200;
-    e.generatePoints(width, height);
+    e.generatePoints(width, height, testRun());
     ASSERT_EQ(e.points.size(), 132u);
     int minX = 1000, maxX = -1, minY = 1000, maxY = -1;
     for (const Point& p : e.points) {
@@ -247,8 +249,8 @@ TEST_F(EllipseTest, QuarterTurnSnapsExactly)
     Ellipse negative = fromFields(100, 100, 60, 20, -PI / 2);
     int width = 200;
     int height = 200;
-    turned.generatePoints(width, height);
-    negative.generatePoints(width, height);
+    turned.generatePoints(width, height, testRun());
+    negative.generatePoints(width, height, testRun());
     EXPECT_EQ(turned.points, negative.points);
     EXPECT_EQ(turned.points[128], pt(100, 130));
 }
@@ -258,7 +260,7 @@ TEST_F(EllipseTest, OutlineIsClippedAndInvalidEllipsesThrow)
     Ellipse border = fromFields(10, 10, 40, 40, 0.0);
     int width = 200;
     int height = 200;
-    border.generatePoints(width, height);
+    border.generatePoints(width, height, testRun());
     EXPECT_LT(border.points.size(), 116u);
     EXPECT_FALSE(border.points.empty());
     for (const Point& p : border.points) {
@@ -268,13 +270,13 @@ TEST_F(EllipseTest, OutlineIsClippedAndInvalidEllipsesThrow)
 
     Ellipse nothing = fromFields(50, 50, 40, 40, 0.0);
     int zero = 0;
-    nothing.generatePoints(zero, zero);
+    nothing.generatePoints(zero, zero, testRun());
     EXPECT_TRUE(nothing.points.empty());
 
     Ellipse invalid = fromFields(50, 50, 40, 40, 0.0);
     invalid.valid = false;
     invalid.points.push_back(pt(1, 2));
-    EXPECT_THAT([&] { invalid.generatePoints(width, height); },
+    EXPECT_THAT([&] { invalid.generatePoints(width, height, testRun()); },
                 ThrowsMessage<InvalidOperationException>(
                     StrEq("Cannot generate points for an invalid ellipse")));
     EXPECT_EQ(invalid.points.size(), 1u);
@@ -286,14 +288,14 @@ TEST_F(EllipseTest, DrawPaintsSquaresOnlyOverBackground)
     e.points = {pt(5, 5)};
     auto canvas = [] { return PixelRows(10, std::vector<std::uint8_t>(10, 255)); };
 
-    searchSettings.drawingThickness = 1;
+    testRun().settings.drawingThickness = 1;
     PixelRows none = canvas();
-    e.draw(none, 10, 10);
+    e.draw(none, 10, 10, testRun().settings.drawingThickness);
     EXPECT_EQ(none, canvas());
 
-    searchSettings.drawingThickness = 2;
+    testRun().settings.drawingThickness = 2;
     PixelRows two = canvas();
-    e.draw(two, 10, 10);
+    e.draw(two, 10, 10, testRun().settings.drawingThickness);
     int painted = 0;
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x)
@@ -303,11 +305,11 @@ TEST_F(EllipseTest, DrawPaintsSquaresOnlyOverBackground)
     EXPECT_EQ(two[5][5], 190);
     EXPECT_EQ(two[6][6], 255);
 
-    searchSettings.drawingThickness = 6;
+    testRun().settings.drawingThickness = 6;
     PixelRows six = canvas();
     six[3][3] = 0;
     six[4][4] = 190;
-    e.draw(six, 10, 10);
+    e.draw(six, 10, 10, testRun().settings.drawingThickness);
     EXPECT_EQ(six[3][3], 0);   // image pixels stay
     EXPECT_EQ(six[4][4], 190); // already painted stays
     EXPECT_EQ(six[2][2], 190); // rows and columns y - 3 to y + 2
@@ -317,7 +319,7 @@ TEST_F(EllipseTest, DrawPaintsSquaresOnlyOverBackground)
 
     e.points = {pt(0, 9)}; // clipped at the border
     PixelRows corner = canvas();
-    e.draw(corner, 10, 10);
+    e.draw(corner, 10, 10, testRun().settings.drawingThickness);
     EXPECT_EQ(corner[9][0], 190);
     EXPECT_EQ(corner[6][2], 190);
 }

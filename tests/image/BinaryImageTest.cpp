@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "genetic/Exceptions.h"
-#include "genetic/Random.h"
+#include "core/Exceptions.h"
+#include "core/Random.h"
 #include "image/BinaryImage.h"
 #include "support/TestSupport.h"
 
@@ -102,14 +102,14 @@ TEST(BinaryImage, DepletedBelowThirtyActivePixelsAndStaysSo)
 
 TEST(BinaryImage, PickReturnsStillActivePixelsAndRebuildsAfterMisses)
 {
-    Trelm::srand(311);
+    testRun().random.seed(311);
     BinaryImage image = imageWithActivePixels(40);
     image.rebuildActivePoints();
     for (int i = 0; i < 10; ++i)
         image.rows[0][static_cast<std::size_t>(i)] = 0;
     for (int i = 0; i < 50; ++i) {
         Point picked;
-        ASSERT_TRUE(image.pickActivePoint(picked));
+        ASSERT_TRUE(image.pickActivePoint(picked, testRun().random));
         EXPECT_EQ(
             image.rows[static_cast<std::size_t>(picked.y)][static_cast<std::size_t>(picked.x)], 1);
     }
@@ -117,7 +117,7 @@ TEST(BinaryImage, PickReturnsStillActivePixelsAndRebuildsAfterMisses)
     for (auto& row : image.rows)
         std::fill(row.begin(), row.end(), 0);
     Point picked{-5, -5};
-    EXPECT_FALSE(image.pickActivePoint(picked));
+    EXPECT_FALSE(image.pickActivePoint(picked, testRun().random));
     EXPECT_TRUE(image.depleted);
     EXPECT_EQ(picked, (Point{-5, -5}));
 }
@@ -126,7 +126,7 @@ TEST(BinaryImage, PickOnAnImageNeverRebuiltThrowsABareText)
 {
     BinaryImage image = imageWithActivePixels(40);
     Point picked;
-    EXPECT_EQ(bareTextThrownBy([&] { image.pickActivePoint(picked); }),
+    EXPECT_EQ(bareTextThrownBy([&] { image.pickActivePoint(picked, testRun().random); }),
               "Invalid bound for random number generator");
 }
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 
-#include "driver/SearchSettings.h"
+#include "core/RunContext.h"
 #include "engine/ClusterGA.h"
 
 #ifndef KORVATH_EXECUTABLE
@@ -31,10 +31,17 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
+RunContext& testRun()
+{
+    thread_local RunContext run;
+    return run;
+}
+
 void resetSettings()
 {
-    searchSettings = SearchSettings::defaults();
-    verbosity = 0;
+    testRun() = RunContext();
+    testRun().verbosity = 0;
+    testRun().random.seed(311);
 }
 
 BinaryImage blankImage(int width, int height)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/RunContext.h"
+#include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
 #include "image/BinaryImage.h"
 
@@ -53,7 +55,11 @@ template <typename F> std::string bareTextThrownBy(F f)
     return "";
 }
 
-/// Resets the process-wide settings to their defaults and verbosity to 0 (silent).
+/// The run context the tests of this thread search with.
+RunContext& testRun();
+
+/// Resets the test run: default settings, verbosity 0 (silent), no evaluations, the generator
+/// seeded with 311, output to standard output.
 void resetSettings();
 
 /// A blank (all background) binary image of the given size.

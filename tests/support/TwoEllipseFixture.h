@@ -4,11 +4,10 @@
 
 #include <memory>
 
-#include "driver/SearchSettings.h"
+#include "core/Random.h"
+#include "core/RunContext.h"
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
-#include "genetic/EvaluationCount.h"
-#include "genetic/Random.h"
 #include "support/TestSupport.h"
 
 namespace Trelm::test
@@ -22,26 +21,26 @@ class TwoEllipseFixture : public ::testing::Test
     void SetUp() override
     {
         resetSettings();
-        Trelm::srand(311);
+        testRun().random.seed(311);
         BinaryImage image = blankImage(200, 200);
         drawEllipse(image, 60, 60, 40, 25, 0.0);
         drawEllipse(image, 140, 140, 30, 30, 0.0);
-        engine = std::make_unique<ClusterGA>(std::move(image));
+        engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
     }
 
     /// A valid chromosome on the first ellipse (or the second, a circle), made with the widest
     /// axis limits whatever the engine's are.
     std::unique_ptr<EllipseChromosome> onEllipse(bool second = false)
     {
-        const std::int32_t upper = engine->maxAxisLimit;
-        const std::int32_t lower = engine->minAxisLimit;
-        engine->maxAxisLimit = ClusterGA::AXIS_CAP;
-        engine->minAxisLimit = searchSettings.minAxis;
+        const std::int32_t upper = engine->limits.maxAxisLimit;
+        const std::int32_t lower = engine->limits.minAxisLimit;
+        engine->limits.maxAxisLimit = AXIS_CAP;
+        engine->limits.minAxisLimit = testRun().settings.minAxis;
         auto chromosome = second
                               ? chromosomeWithGenes(*engine, pointsOnEllipse(140, 140, 30, 30, 0.0))
                               : chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 25, 0.0));
-        engine->maxAxisLimit = upper;
-        engine->minAxisLimit = lower;
+        engine->limits.maxAxisLimit = upper;
+        engine->limits.minAxisLimit = lower;
         EXPECT_TRUE(chromosome->valid);
         return chromosome;
     }

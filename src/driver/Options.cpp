@@ -1,4 +1,4 @@
-#include "driver/SearchSettings.h"
+#include "driver/Options.h"
 
 #include <fstream>
 #include <iostream>
@@ -9,9 +9,6 @@ namespace po = boost::program_options;
 
 namespace Trelm
 {
-
-SearchSettings searchSettings;
-std::int32_t verbosity = 3;
 
 namespace
 {
@@ -48,7 +45,8 @@ template <typename T> po::typed_value<T>* withDefault(T* target, T value)
     return po::value<T>(target)->default_value(value);
 }
 
-void declareConfiguration(po::options_description& config, SearchSettings& s)
+void declareConfiguration(po::options_description& config, SearchSettings& s,
+                          std::int32_t& verbosity)
 {
     auto add = config.add_options();
     add("cluster-size,C", withDefault(&s.clusterSize, 40u),
@@ -95,10 +93,10 @@ void declareHidden(po::options_description& hidden, SearchSettings& s)
         "CSV file receiving the parameters of every solution");
 }
 
-void buildOptionSets(OptionSets& sets, SearchSettings& s)
+void buildOptionSets(OptionSets& sets, SearchSettings& s, std::int32_t& verbosity)
 {
     declareGeneric(sets.generic);
-    declareConfiguration(sets.config, s);
+    declareConfiguration(sets.config, s, verbosity);
     declareHidden(sets.hidden, s);
     sets.commandLine.add(sets.generic).add(sets.config).add(sets.hidden);
     sets.configFile.add(sets.config).add(sets.hidden);
@@ -126,25 +124,12 @@ void parseSources(int argc, const char* const argv[], const OptionSets& sets, po
 
 } // namespace
 
-SearchSettings SearchSettings::defaults()
+bool parseOptions(int argc, const char* const argv[], SearchSettings& settings,
+                  std::int32_t& verbosity)
 {
-    SearchSettings s;
-    const std::int32_t savedVerbosity = verbosity;
+    settings = SearchSettings();
     OptionSets sets;
-    buildOptionSets(sets, s);
-    po::variables_map vm;
-    // Storing an empty parse applies every default value.
-    po::store(po::parsed_options(&sets.commandLine), vm);
-    po::notify(vm);
-    verbosity = savedVerbosity;
-    return s;
-}
-
-bool SearchSettings::parseOptions(int argc, const char* const argv[])
-{
-    searchSettings = SearchSettings();
-    OptionSets sets;
-    buildOptionSets(sets, searchSettings);
+    buildOptionSets(sets, settings, verbosity);
     po::variables_map vm;
     try {
         parseSources(argc, argv, sets, vm);

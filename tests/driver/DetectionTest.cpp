@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "EngineFixture.h"
+#include "driver/BatchRun.h"
+#include "engine/EngineFixture.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -8,17 +9,15 @@ using namespace Trelm::test;
 namespace
 {
 
-// Runs the search loop of the batch run on an image; returns the solutions' report lines.
-std::vector<std::string> detect(BinaryImage image, std::vector<Chromosome*>& solutions)
+// Runs the batch run's own step loop on an image; returns the solutions' report lines.
+std::vector<std::string> detect(BinaryImage image, SharedChromosomes& solutions)
 {
-    Trelm::srand(311);
-    ClusterGA engine(std::move(image));
+    testRun().random.seed(311);
+    ClusterGA engine(testRun(), std::move(image));
     engine.createInitialCluster();
-    do {
-        engine.step();
-    } while (engine.checkSolutions(solutions) && evaluationCount <= searchSettings.evaluations);
+    BatchRun::runSteps(engine, "unused.pbm", solutions);
     std::vector<std::string> lines;
-    for (const Chromosome* solution : solutions) {
+    for (const Chromosome* solution : solutions.items()) {
         std::ostringstream out;
         solution->print(out);
         lines.push_back(out.str());
@@ -55,15 +54,13 @@ TEST_F(DetectionTest, FindsTwoSeparateEllipsesReproducibly)
     const std::vector<std::string> first = detect(makeImage(), solutions);
     ASSERT_EQ(solutions.size(), 2u);
     std::vector<int> centres;
-    for (const Chromosome* s : solutions)
+    for (const Chromosome* s : solutions.items())
         centres.push_back(static_cast<const EllipseChromosome*>(s)->figure.centerX);
     std::sort(centres.begin(), centres.end());
     EXPECT_NEAR(centres[0], 90, 3);
     EXPECT_NEAR(centres[1], 235, 3);
 
-    std::vector<Chromosome*> again;
+    SharedChromosomes again;
     const std::vector<std::string> second = detect(makeImage(), again);
     EXPECT_EQ(first, second);
-    for (Chromosome* s : again)
-        delete s;
 }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <iostream>
+#include <ostream>
+
+#include "core/Random.h"
+#include "core/SearchSettings.h"
+
+namespace Trelm
+{
+
+/// The state of one search: its settings, console detail and destination, its count of
+/// fitness evaluations and its random generator. Every search has its own, so several can
+/// run at once.
+struct RunContext {
+    SearchSettings settings;
+    /// Level of console detail, option "verbose".
+    std::int32_t verbosity = 3;
+    /// Fitness evaluations of the current image.
+    std::uint32_t evaluationCount = 0;
+    RandomGenerator random;
+    /// Where the search prints; standard output unless a caller collects the text.
+    std::ostream* output = &std::cout;
+
+    std::ostream& out() const { return *output; }
+    /// Whether a message of the given threshold is printed.
+    bool talks(int threshold) const { return verbosity > threshold; }
+    /// The relaxed solution criterion applies once the budget is reached.
+    bool budgetReached() const { return evaluationCount >= settings.evaluations; }
+    /// The batch stops an image's search once the budget is exceeded.
+    bool budgetExceeded() const { return evaluationCount > settings.evaluations; }
+};
+
+} // namespace Trelm

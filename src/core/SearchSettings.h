@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Trelm
+{
+
+/// Every tunable parameter of the search. The defaults are those of the option table.
+struct SearchSettings {
+    std::uint32_t clusterSize = 40;
+    std::uint32_t populations = 40;
+    std::int32_t minAxis = 8;
+    std::uint32_t evaluations = 8000;
+    double tracingProbability = 0.95;
+    std::uint32_t maxTracing = 50;
+    double minCompleteness = 0.2;
+    double eliteProportion = 0.1;
+    double discardProportion = 0.15;
+    double crossoverRate = 1.0;
+    double mutationRate = 0.15;
+    std::int32_t clusteringFreq = 5;
+    std::int32_t drawingThickness = 6;
+    std::vector<std::string> imageFiles;
+    bool progress = false;
+    bool drawReal = false;
+    /// Path of the CSV report of solutions; empty when no report is asked for.
+    std::string reportFile;
+};
+
+} // namespace Trelm

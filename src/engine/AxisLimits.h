@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/Constants.h"
+
+namespace Trelm
+{
+
+/// The range of acceptable major axes: re-centred on the solutions found, widened when the
+/// search stalls, capped at AXIS_CAP and floored at the min-axis setting.
+class AxisLimits
+{
+  public:
+    std::int32_t maxAxisLimit = AXIS_CAP;
+    std::int32_t minAxisLimit;
+    /// Standard deviations the range spans; -1.0 until first set.
+    double limitMultiplier = -1.0;
+    double solutionAxisMean = 0.0;
+    double solutionAxisStdDev = 0.0;
+
+    explicit AxisLimits(std::int32_t minAxis) : minAxisLimit(minAxis), minAxis_(minAxis) {}
+
+    /// Centres the range on the major axes of the solutions (at least one): ±10 % of their
+    /// integer mean when they agree, otherwise the multiplier's standard deviations.
+    void setFromSolutions(const std::vector<std::int32_t>& majorAxes);
+    /// One more multiplier step when it is set, otherwise 10 % more on each side.
+    void widen();
+
+  private:
+    void apply(double upper, double lower);
+
+    std::int32_t minAxis_;
+};
+
+} // namespace Trelm
