@@ -1,9 +1,12 @@
 # Set-up, build, demo and tests. `make demo` and `make test` work on a fresh Debian machine.
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
+TSAN_BUILD_DIR ?= build-tsan
+# Warnings fail the build: the code is kept free of them.
+CMAKE_FLAGS ?= -DKORVATH_WERROR=ON
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build program demo test sanitize bench format clean golden-update
+.PHONY: all deps configure build program demo test sanitize tsan layers bench format clean golden-update
 
 all: build
 
@@ -11,7 +14,7 @@ deps:
 	@./scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) > /dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -29,10 +32,20 @@ test: build
 
 # The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer; any finding fails.
 sanitize: deps
-	@cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DKORVATH_SANITIZE=ON > /dev/null
+	@cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DKORVATH_SANITIZE=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	cd $(ASAN_BUILD_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The tests again under ThreadSanitizer, among them two searches running at once.
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVATH_TSAN=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(TSAN_BUILD_DIR) -j $(JOBS)
+	cd $(TSAN_BUILD_DIR) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# No include may run upward between the layers of src/.
+layers:
+	@./scripts/check-layers.sh
 
 bench: build
 	$(BUILD_DIR)/bench/korvath_bench
@@ -47,4 +60,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR)

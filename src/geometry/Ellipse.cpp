@@ -173,8 +173,8 @@ void Ellipse::walkEllipse(const Raster& raster)
     long long px = 0;
     long long py = 2 * rx2 * ry;
     // The integer division happens before the floating-point part.
-    long long p =
-        static_cast<long long>(std::trunc(ry2 - (minorAxis * rx2) / 2 + 0.25 * rx2 + 0.5));
+    long long p = static_cast<long long>(std::trunc(
+        static_cast<double>(ry2 - (minorAxis * rx2) / 2) + 0.25 * static_cast<double>(rx2) + 0.5));
     while (px < py) { // region 1: slope between 0 and -1
         ++x;
         px += 2 * ry2;
@@ -189,8 +189,11 @@ void Ellipse::walkEllipse(const Raster& raster)
             raster.context.out() << "check ideal ellipse: " << x << " " << y << std::endl;
         addSymmetricPoints(static_cast<int>(x), static_cast<int>(y), raster);
     }
-    p = static_cast<long long>(
-        std::trunc((x + 0.5) * (x + 0.5) * ry2 + (y - 1) * (y - 1) * rx2 - rx2 * ry2 + 0.5));
+    // The products of integers stay integers until they meet the doubles.
+    const double xMid = static_cast<double>(x) + 0.5;
+    p = static_cast<long long>(std::trunc(xMid * xMid * static_cast<double>(ry2) +
+                                          static_cast<double>((y - 1) * (y - 1) * rx2) -
+                                          static_cast<double>(rx2 * ry2) + 0.5));
     while (y > 0) { // region 2
         --y;
         py -= 2 * rx2;

@@ -80,10 +80,22 @@ TEST_F(ClusterGATest, CollectBestListsEachClustersTop)
 
 TEST_F(ClusterGATest, WideningFollowsTheClusteringFrequency)
 {
-    testRun().settings.clusteringFreq = 0; // never, rather than a division by zero
-    engine->step();
-    testRun().settings.clusteringFreq = 5;
-    for (int i = 0; i < 4; ++i)
+    // Two dissimilar clusters stay two, and limits inside the cap and floor show a widening.
+    const auto stepAndReadLimits = [this] {
         engine->step();
-    EXPECT_EQ(engine->stepCount, 5);
+        EXPECT_GT(engine->clusters.size(), 1u);
+        return std::make_pair(engine->limits.minAxisLimit, engine->limits.maxAxisLimit);
+    };
+    addCluster({make(0.9, 0.1)});
+    addCluster({make(0.8, 0.1, true)});
+    engine->limits.minAxisLimit = 50;
+    engine->limits.maxAxisLimit = 100;
+    testRun().settings.clusteringFreq = 3;
+    EXPECT_EQ(stepAndReadLimits(), std::make_pair(50, 100));
+    EXPECT_EQ(stepAndReadLimits(), std::make_pair(50, 100));
+    EXPECT_EQ(stepAndReadLimits(), std::make_pair(45, 110));
+    testRun().settings.clusteringFreq = 0; // never, rather than a division by zero
+    EXPECT_EQ(stepAndReadLimits(), std::make_pair(45, 110));
+    EXPECT_EQ(stepAndReadLimits(), std::make_pair(45, 110));
+    EXPECT_EQ(stepAndReadLimits(), std::make_pair(45, 110));
 }

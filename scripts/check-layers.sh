@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Fails on any include that runs upward or sideways between the layers of src/:
+# driver -> engine -> genetic -> geometry, image -> core.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rank() {
+    case $1 in
+        core) echo 0 ;; image | geometry) echo 1 ;; genetic) echo 2 ;; engine) echo 3 ;;
+        driver) echo 4 ;; *) echo 9 ;;
+    esac
+}
+status=0
+while IFS= read -r line; do
+    file=${line%%:*}
+    included=$(sed -E 's/.*#include "([^/"]+)\/.*/\1/' <<< "$line")
+    layer=$(cut -d/ -f2 <<< "$file")
+    [ "$included" = "$layer" ] && continue
+    if [ "$(rank "$included")" -ge "$(rank "$layer")" ]; then
+        echo "layering: $file includes $included/, which is not below $layer/"
+        status=1
+    fi
+done < <(grep -rHE '^#include "[^/"]+/' src include 2>/dev/null || true)
+[ $status -eq 0 ] && echo "layering: every include runs downward"
+exit $status
