@@ -8,29 +8,32 @@
 namespace Trelm
 {
 
-/// Raised by LinearSolve for a singular system; the chromosome turns it into an invalid figure.
+/// Raised by the linear solve for a singular system; the chromosome turns it into an invalid
+/// figure.
 class SingularSystemException : public MessageException
 {
   public:
     using MessageException::MessageException;
 };
 
-/// A 5x5 system M·S = R solved in place by LU factorisation with partial pivoting.
-class LinearSolve
+/// The 5x5 system M·S = R of the conic through five points.
+namespace LinearSolve
 {
-  public:
-    static constexpr int N = 5;
-    using Matrix = std::array<std::array<double, N>, N>; ///< [row][column]
-    using Column = std::array<double, N>;
 
-    /// Solves matrix·solution = rhs; matrix is overwritten by its factorisation.
-    /// Throws SingularSystemException when the matrix is singular.
-    static void solveInPlace(Matrix& matrix, Column& solution, const Column& rhs);
+constexpr int N = 5;
+using Matrix = std::array<std::array<double, N>, N>; ///< [row][column]
+using Column = std::array<double, N>;
 
-    /// Writes a matrix one row per line.
-    static void print(std::ostream& out, const Matrix& matrix);
-    /// Writes a column one entry per line.
-    static void print(std::ostream& out, const Column& column);
-};
+/// Solves matrix·solution = rhs by LU factorisation with partial pivoting, bit for bit as the
+/// reference LAPACK dgesv; matrix is overwritten by its factorisation. Throws
+/// SingularSystemException when a pivot is exactly zero.
+void solveInPlace(Matrix& matrix, Column& solution, const Column& rhs);
+
+/// Writes a matrix one row per line.
+void print(std::ostream& out, const Matrix& matrix);
+/// Writes a column one entry per line.
+void print(std::ostream& out, const Column& column);
+
+} // namespace LinearSolve
 
 } // namespace Trelm
