@@ -6,7 +6,7 @@ TSAN_BUILD_DIR ?= build-tsan
 CMAKE_FLAGS ?= -DKORVATH_WERROR=ON
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build program demo test sanitize tsan layers bench format clean golden-update
+.PHONY: all deps configure build program demo test sanitize tsan layers quality bench format clean golden-update
 
 all: build
 
@@ -42,6 +42,11 @@ tsan: deps
 	@cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVATH_TSAN=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(TSAN_BUILD_DIR) -j $(JOBS)
 	cd $(TSAN_BUILD_DIR) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# Detection quality: precision, recall and F per kind of generated scene and on the real
+# edge maps, with and without the options given in QUALITY_OPTIONS.
+quality: build
+	bench/quality/run_quality.sh $(BUILD_DIR)/korvath $(BUILD_DIR) $(QUALITY_OPTIONS)
 
 # No include may run upward between the layers of src/.
 layers:

@@ -12,7 +12,8 @@
 #   QUALITY_SEED=1           seed of the synthetic scenes
 #   QUALITY_DEFAULT_COUNT=7  scenes per kind of the default family
 #   QUALITY_HARD_COUNT=5     scenes per kind of the hard family
-#   QUALITY_REAL_DIR=/work/shared/realdata/prasad   real edge maps and truth ("" skips them)
+#   QUALITY_REAL_DIR=../shared/realdata/prasad (beside the checkout): real edge maps and truth
+#                            ("" skips them; used in place, never copied into the repository)
 #   QUALITY_PER_SCENE=1      also print one row per scene
 set -euo pipefail
 
@@ -40,7 +41,7 @@ done
 seed=${QUALITY_SEED:-1}
 default_count=${QUALITY_DEFAULT_COUNT:-7}
 hard_count=${QUALITY_HARD_COUNT:-5}
-real_dir=${QUALITY_REAL_DIR-/work/shared/realdata/prasad}
+real_dir=${QUALITY_REAL_DIR-$(cd "$(dirname "$0")/../.." && pwd)/../shared/realdata/prasad}
 score_options=(--per-kind)
 [ "${QUALITY_PER_SCENE:-0}" = 1 ] && score_options+=(--per-scene)
 

@@ -27,6 +27,10 @@ struct SearchSettings {
     bool drawReal = false;
     /// Path of the CSV report of solutions; empty when no report is asked for.
     std::string reportFile;
+    /// A candidate must also show support unlikely by chance to become a solution.
+    bool validate = false;
+    /// Each solution is refitted to its matched pixels for sub-pixel parameters.
+    bool refine = false;
 };
 
 } // namespace Trelm

@@ -91,6 +91,10 @@ void declareHidden(po::options_description& hidden, SearchSettings& s)
         "Image files to analyze");
     add("report", po::value<std::string>(&s.reportFile),
         "CSV file receiving the parameters of every solution");
+    add("validate", po::bool_switch(&s.validate),
+        "Accept only solutions whose outline support is unlikely by chance");
+    add("refine", po::bool_switch(&s.refine),
+        "Refit every solution to its matched pixels for sub-pixel parameters");
 }
 
 void buildOptionSets(OptionSets& sets, SearchSettings& s, std::int32_t& verbosity)
