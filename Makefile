@@ -54,7 +54,7 @@ layers:
 
 bench: build
 	$(BUILD_DIR)/bench/korvath_bench
-	./bench/end_to_end.sh $(BUILD_DIR)/korvath
+	./bench/end_to_end.sh $(BUILD_DIR)
 
 # Deliberately accepts the program's current output as the new golden reference.
 golden-update: build

@@ -31,6 +31,8 @@ struct SearchSettings {
     bool validate = false;
     /// Each solution is refitted to its matched pixels for sub-pixel parameters.
     bool refine = false;
+    /// Number of images searched at once; 0 means one per core.
+    std::uint32_t jobs = 1;
 };
 
 } // namespace Trelm

@@ -1,6 +1,14 @@
 #include "driver/BatchRun.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
 #include <iostream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
 
 #include "core/Constants.h"
 #include "driver/Options.h"
@@ -17,10 +25,26 @@ namespace
 
 // Every image starts from the same seed, so an image gives the same result wherever it is.
 constexpr std::uint32_t IMAGE_SEED = 311;
+// A chromosome can still mature into a solution over this many steps without evaluations;
+// after that, a search that spends nothing and finds nothing can no longer change.
+constexpr int STALLED_STEPS = 5;
+// Exit status when the batch ran but its console output could not be written.
+constexpr int LOST_OUTPUT = 2;
 
 double secondsBetween(std::uint32_t start, std::uint32_t end)
 {
     return static_cast<std::uint32_t>(end - start) / 1000.0;
+}
+
+// Whether two names reach the same file, links and "." or ".." resolved as far as they exist.
+bool samePath(const std::string& a, const std::string& b)
+{
+    const auto resolved = [](const std::string& name) {
+        std::error_code ignored;
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(name), ignored)
+            .lexically_normal();
+    };
+    return resolved(a) == resolved(b);
 }
 
 } // namespace
@@ -30,12 +54,39 @@ int BatchRun::run(int argc, const char* const argv[])
     const std::uint32_t programStart = tickCount();
     if (parseOptions(argc, argv, settings_, verbosity_))
         return 1;
+    if (refuseReportPath())
+        return 1;
     openReport();
     errorCount_ = 0;
-    for (std::size_t index = 0; index < settings_.imageFiles.size(); ++index)
-        processImage(index);
+    unsigned jobs = settings_.jobs;
+    if (jobs == 0)
+        jobs = std::max(1u, std::thread::hardware_concurrency());
+    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, settings_.imageFiles.size()));
+    if (jobs <= 1)
+        runInOrder();
+    else
+        runInParallel(jobs);
     printSummary(programStart);
-    return 0;
+    std::cout.flush();
+    return std::cout ? 0 : LOST_OUTPUT;
+}
+
+// A report must never replace an image of the batch: it is created before any image is read.
+bool BatchRun::refuseReportPath() const
+{
+    const std::string& report = settings_.reportFile;
+    if (report.empty())
+        return false;
+    for (const std::string& image : settings_.imageFiles) {
+        for (const std::string& other : {image, resultImageName(image)}) {
+            if (samePath(report, other)) {
+                std::cout << "Error: the report file " << report << " would replace " << other
+                          << ", an image of the batch; nothing is processed.\n";
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void BatchRun::openReport()
@@ -46,40 +97,139 @@ void BatchRun::openReport()
                   << std::endl;
 }
 
-RunContext BatchRun::contextForImage() const
+RunContext BatchRun::contextForImage(std::ostream& out) const
 {
     RunContext context;
     context.settings = settings_;
     context.verbosity = verbosity_;
     context.random.seed(IMAGE_SEED);
+    context.output = &out;
     return context;
 }
 
-void BatchRun::processImage(std::size_t index)
+void BatchRun::runInOrder()
 {
-    RunContext context = contextForImage();
-    const std::uint32_t imageStart = tickCount();
-    const std::string fileName = settings_.imageFiles[index];
-    // Released whatever happens, after the engine that shared them is gone.
-    SharedChromosomes solutions;
-    try {
-        searchImage(index, fileName, imageStart, context, solutions);
-    } catch (const std::exception& error) {
-        std::cout << "Unexpected error on (" << fileName << "):\n" << error.what() << std::endl;
-        ++errorCount_;
-    } catch (...) {
-        std::cout << "Unknown uncaught exception\n";
+    for (std::size_t index = 0; index < settings_.imageFiles.size(); ++index) {
+        ImageOutcome outcome = processImage(index, std::cout);
+        finishImage(index, outcome);
     }
 }
 
-void BatchRun::searchImage(std::size_t index, const std::string& fileName, std::uint32_t imageStart,
-                           RunContext& context, SharedChromosomes& solutions)
+// Up to jobs images are searched at once, each printing into a buffer of its own; the buffers
+// are printed whole and in input order, so the console reads as with one job. No image is
+// started more than 2·jobs places ahead of the one printed next, which bounds what waits.
+void BatchRun::runInParallel(unsigned jobs)
 {
+    struct Finished {
+        std::string text;
+        ImageOutcome outcome;
+    };
+    const std::size_t count = settings_.imageFiles.size();
+    std::vector<std::optional<Finished>> finished(count);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t nextToStart = 0;
+    std::size_t nextToPrint = 0;
+    const auto work = [&] {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] {
+                    return nextToStart >= count || nextToStart < nextToPrint + 2 * jobs;
+                });
+                if (nextToStart >= count)
+                    return;
+                index = nextToStart++;
+            }
+            std::ostringstream text;
+            ImageOutcome outcome = processImage(index, text);
+            std::lock_guard<std::mutex> lock(mutex);
+            finished[index] = Finished{text.str(), std::move(outcome)};
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < jobs; ++i)
+        workers.emplace_back(work);
+    for (std::size_t index = 0; index < count; ++index) {
+        Finished done;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return finished[index].has_value(); });
+            done = std::move(*finished[index]);
+            finished[index].reset();
+            nextToPrint = index + 1;
+            changed.notify_all();
+        }
+        std::cout << done.text;
+        std::cout.flush();
+        finishImage(index, done.outcome);
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+}
+
+BatchRun::ImageOutcome BatchRun::processImage(std::size_t index, std::ostream& out) const
+{
+    RunContext context = contextForImage(out);
+    const std::string& fileName = settings_.imageFiles[index];
+    ImageOutcome outcome;
+    try {
+        outcome.failed = !searchImage(index, context, outcome);
+    } catch (const std::exception& error) {
+        outcome.solutions.clear();
+        out << "Unexpected error on (" << fileName << "):\n" << error.what() << std::endl;
+        outcome.failed = true;
+    } catch (...) {
+        // The random routines throw a bare text; it ends this image like any other error.
+        outcome.solutions.clear();
+        out << "Unknown uncaught exception\n";
+        outcome.failed = true;
+    }
+    return outcome;
+}
+
+void BatchRun::finishImage(std::size_t index, ImageOutcome& outcome)
+{
+    if (outcome.failed)
+        ++errorCount_;
+    if (report_.isOpen() && !outcome.solutions.empty())
+        report_.writeImage(settings_.imageFiles[index], outcome.solutions.items());
+    outcome.solutions.clear();
+}
+
+// The first image of the batch to name a result image keeps it: a later image with another
+// name but the same result image would replace that result without a word, so it is refused.
+// The same image listed again writes the same result and is no collision.
+std::string BatchRun::resultCollision(std::size_t index) const
+{
+    const std::string& fileName = settings_.imageFiles[index];
+    const std::string result = resultImageName(fileName);
+    for (std::size_t earlier = 0; earlier < index; ++earlier) {
+        const std::string& other = settings_.imageFiles[earlier];
+        if (!samePath(resultImageName(other), result))
+            continue;
+        if (samePath(other, fileName))
+            return "";
+        return "Its result image " + result + " is already that of " + other + " in this batch";
+    }
+    return "";
+}
+
+bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome& outcome) const
+{
+    const std::uint32_t imageStart = tickCount();
+    const std::string& fileName = settings_.imageFiles[index];
     std::ostream& out = context.out();
     if (context.talks(Verbosity::IMAGE))
         out << "\n\n***********************************\n"
             << "\nProcessing image " << index + 1 << " of " << settings_.imageFiles.size() << ": "
             << fileName << std::endl;
+    const std::string collision = resultCollision(index);
+    if (!collision.empty())
+        throw std::runtime_error(collision);
+    SharedChromosomes& solutions = outcome.solutions;
     ClusterGA engine(context, fileName, ELLIPSE_BIT);
     runSteps(engine, fileName, solutions);
     if (context.budgetExceeded())
@@ -89,10 +239,11 @@ void BatchRun::searchImage(std::size_t index, const std::string& fileName, std::
     double completenessSum = 0.0;
     double distanceSum = 0.0;
     const std::size_t solutionCount = solutions.size();
+    bool written = true;
     if (solutions.empty())
         out << "Nothing Found" << std::endl;
     else
-        reportSolutions(fileName, context, solutions, completenessSum, distanceSum);
+        written = reportSolutions(fileName, context, solutions, completenessSum, distanceSum);
 
     const double seconds = secondsBetween(imageStart, imageEnd);
     out << "Elapsed time to " << context.evaluationCount << " evaluations and " << solutionCount
@@ -102,42 +253,52 @@ void BatchRun::searchImage(std::size_t index, const std::string& fileName, std::
     const auto n = static_cast<double>(solutionCount);
     out << "Average Completeness: " << completenessSum / n
         << " Average Distance: " << distanceSum / n;
-    if (solutionCount == 0)
-        ++errorCount_;
+    return solutionCount > 0 && written;
 }
 
 void BatchRun::runSteps(ClusterGA& engine, const std::string& fileName,
                         SharedChromosomes& solutions)
 {
     RunContext& context = engine.context();
+    int stalledSteps = 0;
     for (;;) {
         if (context.talks(Verbosity::STEP))
             context.out() << "\n"
                           << solutions.size() << " solutions found so far. "
                           << engine.clusterCount() << " more being explored...\n\n";
+        const std::uint32_t evaluationsBefore = context.evaluationCount;
+        const std::size_t solutionsBefore = solutions.size();
         engine.step();
         if (context.settings.progress)
             writeStepImage(engine, fileName);
         const bool goOn = engine.checkSolutions(solutions);
         if (!goOn || context.budgetExceeded())
             return;
+        const bool stalled =
+            context.evaluationCount == evaluationsBefore && solutions.size() == solutionsBefore;
+        stalledSteps = stalled ? stalledSteps + 1 : 0;
+        if (stalledSteps > STALLED_STEPS) {
+            context.out() << "Execution stopped because the search no longer changes\n\n";
+            return;
+        }
     }
 }
 
-void BatchRun::writeStepImage(ClusterGA& engine, const std::string& fileName)
+bool BatchRun::writeStepImage(ClusterGA& engine, const std::string& fileName)
 {
-    const SearchSettings& settings = engine.context().settings;
+    const RunContext& context = engine.context();
     std::vector<Chromosome*> bestOfClusters;
     engine.collectBest(bestOfClusters);
     engine.image.restoreClearedPixels();
-    const BinaryImage output =
-        makeOutputImage(engine.image, bestOfClusters, settings.drawReal, settings.drawingThickness);
-    PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows, output.width);
+    const BinaryImage output = makeOutputImage(
+        engine.image, bestOfClusters, context.settings.drawReal, context.settings.drawingThickness);
+    return !PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows,
+                       output.width, context.out());
 }
 
-void BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
-                               SharedChromosomes& solutions, double& completenessSum,
-                               double& distanceSum)
+bool BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
+                               const SharedChromosomes& solutions, double& completenessSum,
+                               double& distanceSum) const
 {
     for (const Chromosome* solution : solutions.items()) {
         completenessSum += solution->completeness;
@@ -148,13 +309,11 @@ void BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
     }
     // The stored picture with every pixel, not the engine's image that lost the solutions.
     BinaryImage fresh;
-    fresh.load(fileName);
+    fresh.load(fileName, context.out());
     const BinaryImage output =
         makeOutputImage(fresh, solutions.items(), settings_.drawReal, settings_.drawingThickness);
-    PGMB_WRITE(resultImageName(fileName), output.height, output.rows, output.width);
-    if (report_.isOpen())
-        report_.writeImage(fileName, solutions.items());
-    solutions.clear();
+    return !PGMB_WRITE(resultImageName(fileName), output.height, output.rows, output.width,
+                       context.out());
 }
 
 void BatchRun::printSummary(std::uint32_t programStart) const

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "core/RunContext.h"
 #include "core/SearchSettings.h"
@@ -13,31 +15,42 @@ namespace Trelm
 
 class ClusterGA;
 
-/// The program: reads the options, searches every image file in turn, reports the results
-/// and a summary. An image that fails is reported and the batch goes on. Each image's search
-/// gets a run context of its own, seeded alike, so an image gives the same result wherever
-/// it stands in the batch.
+/// The program: reads the options, searches every image file, reports the results and a
+/// summary. An image that fails is reported and counted, and the batch goes on. Each image's
+/// search gets a run context of its own, seeded alike, so an image gives the same result
+/// wherever it stands in the batch and however many images are searched at once.
 class BatchRun
 {
   public:
     /// Runs the whole program; returns the exit status.
     int run(int argc, const char* const argv[]);
 
-    /// The step loop of one image: steps and solution checks until the engine says stop or
-    /// the budget is exceeded, with the progress images when asked for.
+    /// The step loop of one image: steps and solution checks until the engine says stop, the
+    /// budget is exceeded or the search can no longer change, with the progress images when
+    /// asked for.
     static void runSteps(ClusterGA& engine, const std::string& fileName,
                          SharedChromosomes& solutions);
 
   private:
+    /// What one image's search leaves for the summary and the report.
+    struct ImageOutcome {
+        bool failed = false;
+        SharedChromosomes solutions;
+    };
+
+    bool refuseReportPath() const;
     void openReport();
-    RunContext contextForImage() const;
-    void processImage(std::size_t index);
-    void searchImage(std::size_t index, const std::string& fileName, std::uint32_t imageStart,
-                     RunContext& context, SharedChromosomes& solutions);
-    static void writeStepImage(ClusterGA& engine, const std::string& fileName);
-    void reportSolutions(const std::string& fileName, RunContext& context,
-                         SharedChromosomes& solutions, double& completenessSum,
-                         double& distanceSum);
+    RunContext contextForImage(std::ostream& out) const;
+    void runInOrder();
+    void runInParallel(unsigned jobs);
+    ImageOutcome processImage(std::size_t index, std::ostream& out) const;
+    void finishImage(std::size_t index, ImageOutcome& outcome);
+    bool searchImage(std::size_t index, RunContext& context, ImageOutcome& outcome) const;
+    static bool writeStepImage(ClusterGA& engine, const std::string& fileName);
+    bool reportSolutions(const std::string& fileName, RunContext& context,
+                         const SharedChromosomes& solutions, double& completenessSum,
+                         double& distanceSum) const;
+    std::string resultCollision(std::size_t index) const;
     void printSummary(std::uint32_t programStart) const;
 
     SearchSettings settings_;

@@ -13,7 +13,7 @@ ClusterGA::ClusterGA(RunContext& context, const std::string& fileName, std::uint
     : figureMask(mask), limits(context.settings.minAxis), context_(context),
       settings_(context.settings)
 {
-    if (!image.load(fileName))
+    if (!image.load(fileName, context_.out()))
         throw InvalidParameterException("Error trying to load image");
     image.rebuildActivePoints();
     context_.evaluationCount = 0;

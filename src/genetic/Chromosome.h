@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "core/PixelRows.h"
@@ -74,6 +75,19 @@ class SharedChromosomes
     SharedChromosomes() = default;
     SharedChromosomes(const SharedChromosomes&) = delete;
     SharedChromosomes& operator=(const SharedChromosomes&) = delete;
+    SharedChromosomes(SharedChromosomes&& other) noexcept : items_(std::move(other.items_))
+    {
+        other.items_.clear();
+    }
+    SharedChromosomes& operator=(SharedChromosomes&& other) noexcept
+    {
+        if (this != &other) {
+            clear();
+            items_ = std::move(other.items_);
+            other.items_.clear();
+        }
+        return *this;
+    }
     ~SharedChromosomes() { clear(); }
 
     /// Takes a hold on a chromosome that the caller has already counted.

@@ -1,5 +1,7 @@
 #include "image/BinaryImage.h"
 
+#include <filesystem>
+
 #include "core/Exceptions.h"
 #include "core/Random.h"
 #include "image/BmpPicture.h"
@@ -14,20 +16,30 @@ namespace
 constexpr int MISSES_BEFORE_REBUILD = 100;
 } // namespace
 
-bool BinaryImage::load(const std::string& fileName)
+bool BinaryImage::load(const std::string& fileName, std::ostream& messages)
 {
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string::npos)
         throw InvalidParameterException(
             "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename");
     const std::string extension = fileName.substr(dot);
+    if (extension == ".bmp" || extension == ".pbm") {
+        // A FIFO or a device would block or never end: only regular files are read.
+        std::error_code error;
+        const auto status = std::filesystem::status(fileName, error);
+        if (!error && std::filesystem::exists(status) &&
+            !std::filesystem::is_regular_file(status)) {
+            messages << "\nCannot read " << fileName << ": it is not a regular file.\n";
+            return false;
+        }
+    }
     bool loaded = false;
     rows.clear();
     height = width = 0;
     if (extension == ".bmp") {
-        loaded = loadBmp(fileName);
+        loaded = loadBmp(fileName, messages);
     } else if (extension == ".pbm") {
-        loaded = !PBMB_READ(fileName, width, height, rows);
+        loaded = !PBMB_READ(fileName, width, height, rows, messages);
     } else {
         throw InvalidParameterException("Unknown image format");
     }
@@ -41,9 +53,10 @@ bool BinaryImage::load(const std::string& fileName)
     return loaded;
 }
 
-bool BinaryImage::loadBmp(const std::string& fileName)
+bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages)
 {
     BmpPicture picture;
+    static_cast<void>(messages); // BMP messages still go to standard output
     if (!picture.readFile(fileName))
         return false;
     width = picture.width;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <iostream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,8 +34,9 @@ class BinaryImage
     std::int32_t activeCount = 0;
     bool depleted = false;
 
-    /// Fills the image from a ".pbm" or ".bmp" file; true on success.
-    bool load(const std::string& fileName);
+    /// Fills the image from a ".pbm" or ".bmp" file; true on success. The readers' messages
+    /// go to the given stream.
+    bool load(const std::string& fileName, std::ostream& messages = std::cout);
 
     /// Recomputes the active points, their count, the bounding box (only ever widened) and
     /// the depleted flag (only ever set).
@@ -56,7 +59,7 @@ class BinaryImage
     void resize(int newHeight, int newWidth, std::uint8_t value);
 
   private:
-    bool loadBmp(const std::string& fileName);
+    bool loadBmp(const std::string& fileName, std::ostream& messages);
 };
 
 } // namespace Trelm

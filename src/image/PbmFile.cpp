@@ -53,30 +53,33 @@ long long decimalValue(std::string_view token)
     return negative ? -value : value;
 }
 
-void printHeaderFatal(const std::string& detail)
+void printHeaderFatal(std::ostream& messages, const std::string& detail)
 {
-    std::cout << "\n"
-              << "PBMB_READ_HEADER - Fatal error.\n"
-              << detail;
+    messages << "\n"
+             << "PBMB_READ_HEADER - Fatal error.\n"
+             << detail;
 }
 
 enum class TokenResult { None, Stored, Rejected };
 
 // Scans one side (width or height) from the rest of the line. Words and values that do not
 // fit a Point coordinate are refused rather than guessed at.
-TokenResult scanSide(std::string_view line, std::size_t& position, const char* name, int& side)
+TokenResult scanSide(std::string_view line, std::size_t& position, const char* name, int& side,
+                     std::ostream& messages)
 {
     const std::string_view token = nextToken(line, position);
     if (token.empty())
         return TokenResult::None;
     if (!isDecimalInteger(token)) {
-        printHeaderFatal(std::string("  Bad ") + name + " = \"" + std::string(token) + "\".\n");
+        printHeaderFatal(messages,
+                         std::string("  Bad ") + name + " = \"" + std::string(token) + "\".\n");
         return TokenResult::Rejected;
     }
     const long long value = decimalValue(token);
     if (value < 1 || value > MAX_IMAGE_SIDE) {
-        printHeaderFatal(std::string("  Illegal ") + name + " = " + std::string(token) +
-                         ", it must be from 1 to " + std::to_string(MAX_IMAGE_SIDE) + ".\n");
+        printHeaderFatal(messages, std::string("  Illegal ") + name + " = " + std::string(token) +
+                                       ", it must be from 1 to " + std::to_string(MAX_IMAGE_SIDE) +
+                                       ".\n");
         return TokenResult::Rejected;
     }
     side = static_cast<int>(value);
@@ -85,32 +88,33 @@ TokenResult scanSide(std::string_view line, std::size_t& position, const char* n
 
 } // namespace
 
-bool PBMB_READ(const std::string& fileName, int& width, int& height, PixelRows& rows)
+bool PBMB_READ(const std::string& fileName, int& width, int& height, PixelRows& rows,
+               std::ostream& messages)
 {
     std::ifstream input(fileName, std::ios::binary);
     if (!input) {
-        std::cout << "\n"
-                  << "PBMB_READ: Fatal error!\n"
-                  << "  Cannot open the input file " << fileName << "\n";
+        messages << "\n"
+                 << "PBMB_READ: Fatal error!\n"
+                 << "  Cannot open the input file " << fileName << "\n";
         return true;
     }
-    if (PBMB_READ_HEADER(input, width, height)) {
-        std::cout << "\n"
-                  << "PBMB_READ: Fatal error!\n"
-                  << "  PBMB_READ_HEADER failed.\n";
+    if (PBMB_READ_HEADER(input, width, height, messages)) {
+        messages << "\n"
+                 << "PBMB_READ: Fatal error!\n"
+                 << "  PBMB_READ_HEADER failed.\n";
         return true;
     }
     rows.assign(static_cast<std::size_t>(height), {});
-    if (PBMB_READ_DATA(rows, input, width, height)) {
-        std::cout << "\n"
-                  << "PBMB_READ: Fatal error!\n"
-                  << "  PBMB_READ_DATA failed.\n";
+    if (PBMB_READ_DATA(rows, input, width, height, messages)) {
+        messages << "\n"
+                 << "PBMB_READ: Fatal error!\n"
+                 << "  PBMB_READ_DATA failed.\n";
         return true;
     }
     return false;
 }
 
-bool PBMB_READ_HEADER(std::istream& input, int& width, int& height)
+bool PBMB_READ_HEADER(std::istream& input, int& width, int& height, std::ostream& messages)
 {
     enum class State { Magic, Width, Height } state = State::Magic;
     std::array<char, HEADER_LINE_CAPACITY> buffer{};
@@ -118,9 +122,9 @@ bool PBMB_READ_HEADER(std::istream& input, int& width, int& height)
         // getline with a bounded buffer: an over-long line is cut and the next read fails.
         input.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         if (input.gcount() == 0) {
-            std::cout << "\n"
-                      << "PBMB_READ_HEADER - Fatal error!\n"
-                      << "  End of file.\n";
+            messages << "\n"
+                     << "PBMB_READ_HEADER - Fatal error!\n"
+                     << "  End of file.\n";
             return true;
         }
         const std::string_view line(buffer.data());
@@ -132,20 +136,21 @@ bool PBMB_READ_HEADER(std::istream& input, int& width, int& height)
             if (magic.empty())
                 continue;
             if (magic != "P4" && magic != "p4") {
-                printHeaderFatal("  Bad magic number = \"" + std::string(magic) + "\".\n");
+                printHeaderFatal(messages,
+                                 "  Bad magic number = \"" + std::string(magic) + "\".\n");
                 return true;
             }
             state = State::Width;
         }
         if (state == State::Width) {
-            const TokenResult result = scanSide(line, position, "width", width);
+            const TokenResult result = scanSide(line, position, "width", width, messages);
             if (result == TokenResult::Rejected)
                 return true;
             if (result == TokenResult::None)
                 continue;
             state = State::Height;
         }
-        const TokenResult result = scanSide(line, position, "height", height);
+        const TokenResult result = scanSide(line, position, "height", height, messages);
         if (result == TokenResult::Rejected)
             return true;
         if (result == TokenResult::Stored)
@@ -153,7 +158,8 @@ bool PBMB_READ_HEADER(std::istream& input, int& width, int& height)
     }
 }
 
-bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height)
+bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height,
+                    std::ostream& messages)
 {
     const std::size_t bytesPerRow = (static_cast<std::size_t>(width) + 7) / 8;
     std::vector<char> packed(bytesPerRow);
@@ -166,9 +172,9 @@ bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height)
         input.read(packed.data(), static_cast<std::streamsize>(bytesPerRow));
         bytesRead += static_cast<std::size_t>(input.gcount());
         if (static_cast<std::size_t>(input.gcount()) < bytesPerRow) {
-            std::cout << "\n"
-                      << "PBMB_CHECK_DATA - Fatal error!\n"
-                      << "  Failed reading byte " << bytesRead << "\n";
+            messages << "\n"
+                     << "PBMB_CHECK_DATA - Fatal error!\n"
+                     << "  Failed reading byte " << bytesRead << "\n";
             return true;
         }
         for (int x = 0; x < width; ++x) {

@@ -1,5 +1,7 @@
 #include "image/PgmFile.h"
 
+#include "core/ReplacingFile.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iostream>
@@ -24,23 +26,31 @@ int largestValue(int height, const PixelRows& rows, int width)
 
 } // namespace
 
-bool PGMB_WRITE(const std::string& fileName, int height, const PixelRows& rows, int width)
+bool PGMB_WRITE(const std::string& fileName, int height, const PixelRows& rows, int width,
+                std::ostream& messages)
 {
-    const int maxValue = largestValue(height, rows, width);
-    std::ofstream output(fileName, std::ios::binary);
-    if (!output) {
-        std::cout << "\n"
-                  << "PGMB_WRITE: Fatal error!\n"
-                  << "  Cannot open the output file " << fileName << "\n";
+    const auto cannotOpen = [&] {
+        messages << "\n"
+                 << "PGMB_WRITE: Fatal error!\n"
+                 << "  Cannot open the output file " << fileName << "\n";
         return true;
-    }
+    };
+    const int maxValue = largestValue(height, rows, width);
+    // Written beside the target and renamed into place: a failed write leaves no half file,
+    // and a link under the target's name is replaced, never written through.
+    ReplacingFile file(fileName);
+    if (!file.isOpen())
+        return cannotOpen();
+    std::ofstream& output = file.stream();
     output << "P5 " << width << " " << height << " " << maxValue << "\n";
     if (PGMB_WRITE_DATA(height, width, rows, output)) {
-        std::cout << "\n"
-                  << "PGMB_WRITE: Fatal error!\n"
-                  << "  PGMB_WRITE_DATA failed.\n";
+        messages << "\n"
+                 << "PGMB_WRITE: Fatal error!\n"
+                 << "  PGMB_WRITE_DATA failed.\n";
         return true;
     }
+    if (!file.commit())
+        return cannotOpen();
     return false;
 }
 

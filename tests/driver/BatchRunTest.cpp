@@ -180,12 +180,14 @@ TEST_F(BatchRunTest, BmpInputGivesTheSameResultsAsPbm)
     EXPECT_EQ(readBytes(dir.file("circle_quvex++.pgm")).size(), 15u + 200u * 200u);
 }
 
-TEST_F(BatchRunTest, ErrorsOutsideTheProgramsFamilyAreReportedWithoutCounting)
+TEST_F(BatchRunTest, ErrorsOutsideTheProgramsFamilyAreReportedAndCounted)
 {
-    // Two chromosomes per cluster and a mutation rate that asks for an empty position range.
-    const RunResult result = run("-C 2 -m 0.5 -V 0 circle.pbm");
-    EXPECT_THAT(result.output, HasSubstr("Unknown uncaught exception\n"));
-    EXPECT_THAT(result.output, HasSubstr("Number of errors: 0\n"));
+    // Two chromosomes per cluster and a mutation rate that asks for an empty position range:
+    // the image fails, so it counts, and the next image is still searched.
+    const RunResult result = run("-C 2 -m 0.5 -V 0 circle.pbm circle.pbm");
+    EXPECT_THAT(result.output,
+                HasSubstr("Unknown uncaught exception\nUnknown uncaught exception\n"));
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 2\n"));
     EXPECT_EQ(result.exitCode, 0);
 }
 

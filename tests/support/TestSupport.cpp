@@ -164,10 +164,11 @@ std::array<Point, 5> pointsOnEllipse(double cx, double cy, double a, double b, d
     return points;
 }
 
-RunResult runKorvath(const std::filesystem::path& workingDirectory, const std::string& arguments)
+RunResult runKorvath(const std::filesystem::path& workingDirectory, const std::string& arguments,
+                     const std::string& prefix)
 {
-    const std::string command =
-        "cd '" + workingDirectory.string() + "' && '" KORVATH_EXECUTABLE "' " + arguments + " 2>&1";
+    const std::string command = "cd '" + workingDirectory.string() + "' && " + prefix +
+                                " '" KORVATH_EXECUTABLE "' " + arguments + " 2>&1";
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)

@@ -102,8 +102,10 @@ struct RunResult {
 };
 
 /// Runs the built korvath in a working folder with the given arguments (shell-quoted by the
-/// caller where needed), capturing standard output and standard error together.
-RunResult runKorvath(const std::filesystem::path& workingDirectory, const std::string& arguments);
+/// caller where needed), capturing standard output and standard error together. prefix is
+/// shell text put before the program (a ulimit, an opening parenthesis).
+RunResult runKorvath(const std::filesystem::path& workingDirectory, const std::string& arguments,
+                     const std::string& prefix = "");
 
 /// The lines of a text.
 std::vector<std::string> linesOf(const std::string& text);

@@ -1,0 +1,149 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "driver/BatchRun.h"
+#include "engine/EngineFixture.h"
+#include "support/TestSupport.h"
+
+using namespace Trelm;
+using namespace Trelm::test;
+using ::testing::HasSubstr;
+using ::testing::Not;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+/// A folder holding circle.pbm, run through the program itself.
+class HardeningTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        writePbm(dir.file("circle.pbm"), circleImage());
+        circle = readBytes(dir.file("circle.pbm"));
+    }
+    RunResult run(const std::string& arguments, const std::string& prefix = "")
+    {
+        return runKorvath(dir.path(), arguments, prefix);
+    }
+    bool exists(const std::string& name) const { return fs::exists(dir.path() / name); }
+
+    TempDir dir;
+    std::string circle;
+};
+
+} // namespace
+
+TEST_F(HardeningTest, AReportThatWouldReplaceAnImageOfTheBatchIsRefusedFirst)
+{
+    writePbm(dir.file("two.pbm"), circleImage());
+    for (const char* report : {"two.pbm", "./circle_quvex++.pgm"}) {
+        const RunResult result = run(std::string("--report ") + report + " circle.pbm two.pbm");
+        EXPECT_EQ(result.exitCode, 1) << report;
+        EXPECT_THAT(result.output, HasSubstr("would replace")) << report;
+        EXPECT_THAT(result.output, Not(HasSubstr("Processing image")));
+        EXPECT_EQ(readBytes(dir.file("two.pbm")), circle);
+        EXPECT_FALSE(exists("circle_quvex++.pgm"));
+    }
+}
+
+TEST_F(HardeningTest, AResultThatCannotBeWrittenCountsAsAnError)
+{
+    fs::create_directory(dir.path() / "circle_quvex++.pgm");
+    writePbm(dir.file("other.pbm"), circleImage());
+    RunResult result = run("-V 0 circle.pbm other.pbm");
+    EXPECT_THAT(result.output, HasSubstr("Cannot open the output file circle_quvex++.pgm"));
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 1\n"));
+    EXPECT_TRUE(fs::is_regular_file(dir.path() / "other_quvex++.pgm"));
+    EXPECT_EQ(result.exitCode, 0);
+
+    // Under a file-size limit (512-byte blocks) the write fails, leaving no partial file.
+    fs::remove(dir.path() / "circle_quvex++.pgm");
+    result = run("-V 0 circle.pbm", "ulimit -f 8 &&");
+    EXPECT_THAT(result.output, HasSubstr("PGMB_WRITE_DATA failed"));
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 1\n"));
+    EXPECT_FALSE(exists("circle_quvex++.pgm"));
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_THAT(entry.path().string(), Not(HasSubstr(".part-")));
+}
+
+TEST_F(HardeningTest, TwoInputsWithOneResultNameKeepTheFirstResult)
+{
+    writeBmp(dir.file("circle.bmp"), imageFromText({"#.", ".#"}));
+    run("-V 0 circle.pbm");
+    const std::string alone = readBytes(dir.file("circle_quvex++.pgm"));
+    const RunResult result = run("-V 0 circle.pbm circle.bmp circle.pbm");
+    EXPECT_THAT(result.output, HasSubstr("Unexpected error on (circle.bmp):\nIts result image "
+                                         "circle_quvex++.pgm is already that of circle.pbm"));
+    // The same input listed twice writes the same result twice; that is not a collision.
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 1\n"));
+    EXPECT_EQ(readBytes(dir.file("circle_quvex++.pgm")), alone);
+}
+
+TEST_F(HardeningTest, AResultNamedByALinkToTheInputReplacesTheLinkNotTheInput)
+{
+    fs::create_symlink("circle.pbm", dir.path() / "circle_quvex++.pgm");
+    run("-V 0 circle.pbm");
+    EXPECT_EQ(readBytes(dir.file("circle.pbm")), circle);
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "circle_quvex++.pgm"));
+    EXPECT_EQ(readBytes(dir.file("circle_quvex++.pgm")).substr(0, 3), "P5 ");
+}
+
+TEST_F(HardeningTest, ClosedStandardOutputDoesNotLetTheReportReceiveTheConsole)
+{
+    run("--report r.csv circle.pbm >&-)", "(");
+    const std::string report = readBytes(dir.file("r.csv"));
+    EXPECT_EQ(report.rfind("image,index,", 0), 0u);
+    EXPECT_THAT(report, Not(HasSubstr("Processing image")));
+    EXPECT_EQ(linesOf(report).size(), 2u);
+}
+
+TEST_F(HardeningTest, OutputThatGoesAwayLeavesEveryImageProcessedAndANonZeroStatus)
+{
+    writePbm(dir.file("two.pbm"), circleImage());
+    const RunResult result =
+        run("-V 9 --report r.csv circle.pbm two.pbm; echo $? > status.txt) | head -c 10", "(");
+    EXPECT_EQ(result.output.size(), 10u);
+    EXPECT_EQ(readBytes(dir.file("status.txt")), "2\n");
+    EXPECT_TRUE(exists("circle_quvex++.pgm"));
+    EXPECT_TRUE(exists("two_quvex++.pgm"));
+    EXPECT_EQ(linesOf(readBytes(dir.file("r.csv"))).size(), 3u);
+}
+
+TEST_F(HardeningTest, AnInputThatIsNoRegularFileFailsAndTheBatchGoesOn)
+{
+    ASSERT_EQ(mkfifo(dir.file("pipe.pbm").c_str(), 0600), 0);
+    fs::create_directory(dir.path() / "folder.pbm");
+    const RunResult result = run("-V 0 pipe.pbm folder.pbm circle.pbm");
+    EXPECT_THAT(result.output, HasSubstr("Cannot read pipe.pbm: it is not a regular file.\n"
+                                         "Unexpected error on (pipe.pbm):\n"
+                                         "Error trying to load image\n"));
+    EXPECT_THAT(result.output, HasSubstr("Cannot read folder.pbm: it is not a regular file."));
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 2\n"));
+    EXPECT_TRUE(exists("circle_quvex++.pgm"));
+}
+
+namespace
+{
+class StalledSearchTest : public EngineFixture
+{
+};
+} // namespace
+
+TEST_F(StalledSearchTest, ASearchThatNoLongerChangesEnds)
+{
+    // One chromosome per cluster, no mutation, a candidate between min-completeness and 0.5:
+    // no step spends an evaluation and none can promote it.
+    testRun().settings.clusterSize = 1;
+    addCluster({make(0.3, 0.3)});
+    CoutCapture capture;
+    BatchRun::runSteps(*engine, "unused.pbm", solutions);
+    EXPECT_THAT(capture.text(),
+                HasSubstr("Execution stopped because the search no longer changes"));
+    EXPECT_LT(engine->stepCount, 10);
+    EXPECT_TRUE(solutions.empty());
+}
