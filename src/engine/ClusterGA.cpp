@@ -16,6 +16,7 @@ ClusterGA::ClusterGA(RunContext& context, const std::string& fileName, std::uint
     if (!image.load(fileName, context_.out()))
         throw InvalidParameterException("Error trying to load image");
     image.rebuildActivePoints();
+    bound_.rebuild(image);
     context_.evaluationCount = 0;
     createInitialCluster();
 }
@@ -25,6 +26,7 @@ ClusterGA::ClusterGA(RunContext& context, BinaryImage loadedImage, std::uint32_t
       context_(context), settings_(context.settings)
 {
     image.rebuildActivePoints();
+    bound_.rebuild(image);
     context_.evaluationCount = 0;
 }
 
@@ -62,6 +64,8 @@ void ClusterGA::step()
     if (clusters.size() > 1 && frequency != 0 && stepCount % frequency == 0) {
         widenLimits();
         image.rebuildActivePoints();
+        // Pixels removed with solutions since the last rebuild make it tighter.
+        bound_.rebuild(image);
     }
 }
 

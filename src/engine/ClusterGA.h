@@ -66,6 +66,11 @@ class ClusterGA : public SearchHost
 
     // SearchHost
     BinaryImage& searchImage() override { return image; }
+    const DistanceBound& distanceBound() const override { return bound_; }
+    /// Recomputes the distance bound from the image, which must hold no temporarily cleared
+    /// pixel; needed after pixels became active that were not (tests that draw into the
+    /// image), and tightens the bound after pixels were removed.
+    void refreshDistanceBound() { bound_.rebuild(image); }
     std::int32_t upperAxisLimit() const override { return limits.maxAxisLimit; }
     std::int32_t lowerAxisLimit() const override { return limits.minAxisLimit; }
     void reportCreation(bool valid) override;
@@ -86,6 +91,7 @@ class ClusterGA : public SearchHost
     void printLimits() const;
 
     RunContext& context_;
+    DistanceBound bound_;
     const SearchSettings& settings_;
 };
 

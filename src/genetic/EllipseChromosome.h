@@ -4,6 +4,7 @@
 #include "genetic/SearchHost.h"
 #include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
+#include "image/FastLineWalk.h"
 #include "image/PixelSearch.h"
 
 namespace Trelm

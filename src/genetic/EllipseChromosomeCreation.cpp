@@ -71,16 +71,17 @@ Point EllipseChromosome::rayTarget(const BinaryImage& image, Point start, double
 bool EllipseChromosome::searchGenesByRays(EllipseChromosome& chromosome)
 {
     const BinaryImage& image = chromosome.engine->searchImage();
+    const DistanceBound& bound = chromosome.engine->distanceBound();
     RandomGenerator& random = chromosome.engine->context().random;
     auto& g = chromosome.genes;
     const double theta = 2 * PI * random.randomReal(0, 1);
-    if (!findActiveAlongLine(image, g[0], rayTarget(image, g[0], theta), g[1]))
+    if (!findActiveAlongLineFast(image, bound, g[0], rayTarget(image, g[0], theta), g[1]))
         return false;
     // The midpoint rounds toward zero.
     const Point m{static_cast<std::int16_t>((g[0].x + g[1].x) / 2),
                   static_cast<std::int16_t>((g[0].y + g[1].y) / 2)};
     const Point target2 = rayTarget(image, m, theta + PI / 2);
-    if (!findActiveAlongLine(image, m, target2, g[2]))
+    if (!findActiveAlongLineFast(image, bound, m, target2, g[2]))
         return false;
 
     // Gene 3 lies the other way from the midpoint, toward the opposite border.
@@ -96,12 +97,12 @@ bool EllipseChromosome::searchGenesByRays(EllipseChromosome& chromosome)
         target3 = {m.x, 0};
     else if (dy2 < 0)
         target3 = {m.x, static_cast<std::int16_t>(image.height)};
-    if (!findActiveAlongLine(image, m, target3, g[3]))
+    if (!findActiveAlongLineFast(image, bound, m, target3, g[3]))
         return false;
 
     const int quarter = random.randomInt(0, 4);
-    return findActiveAlongLine(image, m, rayTarget(image, m, theta + PI / 4 + quarter * PI / 2),
-                               g[4]);
+    return findActiveAlongLineFast(image, bound, m,
+                                   rayTarget(image, m, theta + PI / 4 + quarter * PI / 2), g[4]);
 }
 
 void EllipseChromosome::traceFrom(EllipseChromosome& chromosome, Point start,

@@ -87,12 +87,14 @@ bool EllipseChromosome::findRadialMatch(const BinaryImage& image, Point p, Point
                        static_cast<std::int16_t>(2 * p.y - centre.y)};
     Point inward;
     Point outward;
-    const bool foundIn = findActiveAlongLine(image, p, centre, inward);
+    const DistanceBound& bound = engine->distanceBound();
+    const bool foundIn = findActiveAlongLineFast(image, bound, p, centre, inward);
     // Outward, only a pixel no further than the inward one can win (a tie goes outward), so
     // the walk stops there.
     const int outwardPositions =
         foundIn ? manhattan(inward, p) + 1 : std::numeric_limits<int>::max();
-    const bool foundOut = findActiveAlongLine(image, p, beyond, outward, outwardPositions);
+    const bool foundOut =
+        findActiveAlongLineFast(image, bound, p, beyond, outward, outwardPositions);
     if (!foundIn && !foundOut)
         return false;
     if (foundIn && foundOut) // a tie goes outward

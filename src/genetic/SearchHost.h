@@ -4,6 +4,7 @@
 
 #include "core/RunContext.h"
 #include "image/BinaryImage.h"
+#include "image/DistanceBound.h"
 
 namespace Trelm
 {
@@ -16,6 +17,9 @@ class SearchHost
   public:
     /// The image chromosomes are made from and scored against; borrowed while they run.
     virtual BinaryImage& searchImage() = 0;
+    /// A lower bound on every pixel's distance to the nearest active pixel of searchImage(),
+    /// which lets the line walks skip empty space.
+    virtual const DistanceBound& distanceBound() const = 0;
     /// Largest acceptable major axis now.
     virtual std::int32_t upperAxisLimit() const = 0;
     /// Smallest acceptable major axis now.

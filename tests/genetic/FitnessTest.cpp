@@ -33,6 +33,7 @@ class FitnessTest : public ::testing::Test
         for (const Point& p : pixels)
             engine->image.rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] = 1;
         engine->image.rebuildActivePoints();
+        engine->refreshDistanceBound();
     }
 
     void evaluate(std::vector<Point> outline)
