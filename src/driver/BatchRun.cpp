@@ -230,8 +230,12 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     if (!collision.empty())
         throw std::runtime_error(collision);
     SharedChromosomes& solutions = outcome.solutions;
-    ClusterGA engine(context, fileName, ELLIPSE_BIT);
-    runSteps(engine, fileName, solutions);
+    {
+        // The engine, its image and its distance bound are gone before the result image is
+        // built: the solutions outlive it, and memory holds at most two grids at a time.
+        ClusterGA engine(context, fileName, ELLIPSE_BIT);
+        runSteps(engine, fileName, solutions);
+    }
     if (context.budgetExceeded())
         out << "Execution stopped due to fitness evaluations number\n\n";
     const std::uint32_t imageEnd = tickCount();
