@@ -4,7 +4,8 @@ set -euo pipefail
 
 # liblapack3 and libblas3 are the reference implementations the build links against.
 packages=(cmake make g++ libboost-program-options-dev liblapacke-dev liblapack3 libblas3
-          libgtest-dev libgmock-dev libbenchmark-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev
+          clang libclang-rt-14-dev) # the fuzz targets
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -56,8 +56,7 @@ bool BinaryImage::load(const std::string& fileName, std::ostream& messages)
 bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages)
 {
     BmpPicture picture;
-    static_cast<void>(messages); // BMP messages still go to standard output
-    if (!picture.readFile(fileName))
+    if (!picture.readFile(fileName, messages))
         return false;
     width = picture.width;
     height = picture.height;

@@ -14,7 +14,14 @@ namespace
 {
 
 constexpr std::uint16_t BMP_MAGIC = 19778; // "BM"
-constexpr std::int64_t FILE_HEADERS_SIZE = 54;
+constexpr std::int64_t FILE_HEADER_SIZE = 14;
+// The fields read of the information header; a larger header goes on past them.
+constexpr std::int64_t INFO_FIELDS_SIZE = 40;
+constexpr std::int64_t FILE_HEADERS_SIZE = FILE_HEADER_SIZE + INFO_FIELDS_SIZE;
+// From the 52-byte header on, the red, green and blue masks are the header's next 12 bytes.
+constexpr std::uint32_t SIZE_WITH_MASKS = 52;
+constexpr std::int64_t MASKS_SIZE = 12;
+constexpr std::uint32_t BIT_FIELDS = 3;
 // Refuse, rather than allocate, a picture larger than this whose pixels are not in the file.
 constexpr std::int64_t MAX_UNBACKED_PICTURE_BYTES = 64LL * 1024 * 1024;
 const char* const ERROR_INDENT = "               ";
@@ -108,15 +115,24 @@ struct BmpPicture::Header {
     }
 
     bool hasPalette() const { return biBitCount == 1 || biBitCount == 4 || biBitCount == 8; }
+    bool hasBitFields() const { return biBitCount == 16 && biCompression == BIT_FIELDS; }
+    bool masksInHeader() const { return biSize >= SIZE_WITH_MASKS; }
+
+    // Where the palette or the masks that follow the header begin. A size below 40 is read
+    // as 40, the fields read being those of the 40-byte header.
+    std::int64_t headerEnd() const
+    {
+        return FILE_HEADER_SIZE + std::max<std::int64_t>(biSize, INFO_FIELDS_SIZE);
+    }
 
     // Bytes between the end of the palette or bit masks and the pixel data.
     std::int64_t bytesToSkip() const
     {
-        std::int64_t skip = static_cast<std::int64_t>(bfOffBits) - FILE_HEADERS_SIZE;
+        std::int64_t skip = static_cast<std::int64_t>(bfOffBits) - headerEnd();
         if (hasPalette())
             skip -= 4LL << biBitCount;
-        if (biBitCount == 16 && biCompression == 3)
-            skip -= 12;
+        if (hasBitFields() && !masksInHeader())
+            skip -= MASKS_SIZE;
         return std::max<std::int64_t>(skip, 0);
     }
 
@@ -129,26 +145,28 @@ struct BmpPicture::Header {
     }
 };
 
-bool BmpPicture::readFile(const std::string& fileName)
+bool BmpPicture::readFile(const std::string& fileName, std::ostream& messages)
 {
+    messages_ = &messages;
     std::ifstream input(fileName, std::ios::binary);
     if (!input) {
-        std::cout << "EasyBMP Error: Cannot open file " << fileName << " for input." << std::endl;
+        *messages_ << "EasyBMP Error: Cannot open file " << fileName << " for input." << std::endl;
         return false;
     }
-    return read(input, fileName);
+    return read(input, fileName, messages);
 }
 
-bool BmpPicture::read(std::istream& input, const std::string& fileName)
+bool BmpPicture::read(std::istream& input, const std::string& fileName, std::ostream& messages)
 {
+    messages_ = &messages;
     Header header;
     readLe16(input, header.bfType);
     if (header.bfType != BMP_MAGIC) {
-        std::cout << "EasyBMP Error: " << fileName << " is not a Windows BMP file!" << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " is not a Windows BMP file!" << std::endl;
         return false;
     }
     if (!header.readRest(input)) {
-        std::cout << "EasyBMP Error: " << fileName << " is obviously corrupted." << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " is obviously corrupted." << std::endl;
         return false;
     }
     xPelsPerMeter = header.biXPelsPerMeter;
@@ -161,15 +179,49 @@ bool BmpPicture::read(std::istream& input, const std::string& fileName)
         return false;
     setSize(header.biWidth, header.biHeight);
 
+    Masks masks = {0x7C00, 0x03E0, 0x001F};
+    if (!readHeaderRest(input, header, masks, fileName))
+        return false;
     if (header.hasPalette())
         readPalette(input, header, fileName);
-    if (bitDepth == 16) {
-        readSixteenBitRows(input, header, fileName);
-        return true;
-    }
     skipMetaData(input, header.bytesToSkip(), fileName);
-    readRows(input);
+    if (bitDepth == 16)
+        readSixteenBitRows(input, masks);
+    else
+        readRows(input);
     return true;
+}
+
+// Reads past what the header holds beyond its first 40 bytes, and the bit-field masks, which
+// sit right after those 40 bytes: inside a header of 52 bytes or more, after a smaller one.
+bool BmpPicture::readHeaderRest(std::istream& input, const Header& header, Masks& masks,
+                                const std::string& fileName)
+{
+    std::int64_t position = FILE_HEADERS_SIZE;
+    if (header.hasBitFields() && header.masksInHeader()) {
+        readMasks(input, masks);
+        position += MASKS_SIZE;
+    }
+    input.ignore(static_cast<std::streamsize>(header.headerEnd() - position));
+    if (header.hasBitFields() && !header.masksInHeader())
+        readMasks(input, masks);
+    // Every channel would read 0 and the whole picture would be black.
+    if (header.hasBitFields() && masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
+        *messages_ << "EasyBMP Error: " << fileName << " has bit-field masks of zero." << std::endl;
+        return false;
+    }
+    return true;
+}
+
+void BmpPicture::readMasks(std::istream& input, Masks& masks)
+{
+    for (std::uint16_t& mask : masks) {
+        // A 32-bit mask of which 16-bit pixels use the low half; a mask cut short by the end
+        // of the file keeps its default.
+        readLe16(input, mask);
+        std::uint16_t ignored = 0;
+        readLe16(input, ignored);
+    }
 }
 
 bool BmpPicture::isSupportedFormat(const Header& header, const std::string& fileName)
@@ -177,24 +229,24 @@ bool BmpPicture::isSupportedFormat(const Header& header, const std::string& file
     const std::uint32_t compression = header.biCompression;
     const int depth = header.biBitCount;
     if (compression == 1 || compression == 2) {
-        std::cout << "EasyBMP Error: " << fileName << " is (RLE) compressed." << std::endl
-                  << ERROR_INDENT << "EasyBMP does not support compression." << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " is (RLE) compressed." << std::endl
+                   << ERROR_INDENT << "EasyBMP does not support compression." << std::endl;
         return false;
     }
     if (compression > 3) {
-        std::cout << "EasyBMP Error: " << fileName << " is in an unsupported format." << std::endl
-                  << ERROR_INDENT << "(bmih.biCompression = " << compression << ")" << std::endl
-                  << ERROR_INDENT << "The file is probably an old OS2 bitmap or corrupted."
-                  << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " is in an unsupported format." << std::endl
+                   << ERROR_INDENT << "(bmih.biCompression = " << compression << ")" << std::endl
+                   << ERROR_INDENT << "The file is probably an old OS2 bitmap or corrupted."
+                   << std::endl;
         return false;
     }
     if (compression == 3 && depth != 16) {
-        std::cout << "EasyBMP Error: " << fileName << " uses bit fields and is not a" << std::endl
-                  << ERROR_INDENT << "16-bit file. This is not supported." << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " uses bit fields and is not a" << std::endl
+                   << ERROR_INDENT << "16-bit file. This is not supported." << std::endl;
         return false;
     }
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32) {
-        std::cout << "EasyBMP Error: " << fileName << " has unrecognized bit depth." << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " has unrecognized bit depth." << std::endl;
         return false;
     }
     return true;
@@ -204,15 +256,15 @@ bool BmpPicture::hasAcceptableSize(const Header& header, std::istream& input,
                                    const std::string& fileName)
 {
     if (header.biWidth <= 0 || header.biHeight <= 0) {
-        std::cout << "EasyBMP Error: " << fileName << " has a non-positive width or height."
-                  << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " has a non-positive width or height."
+                   << std::endl;
         return false;
     }
     // Every coordinate must fit a 16-bit Point.
     if (header.biWidth > MAX_IMAGE_SIDE || header.biHeight > MAX_IMAGE_SIDE) {
-        std::cout << "EasyBMP Error: " << fileName << " is too large." << std::endl
-                  << ERROR_INDENT << "Width and height must be at most " << MAX_IMAGE_SIDE << "."
-                  << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " is too large." << std::endl
+                   << ERROR_INDENT << "Width and height must be at most " << MAX_IMAGE_SIDE << "."
+                   << std::endl;
         return false;
     }
     // A header may claim a huge picture in a tiny file: do not allocate for pixels that
@@ -221,8 +273,8 @@ bool BmpPicture::hasAcceptableSize(const Header& header, std::istream& input,
         static_cast<std::int64_t>(header.biWidth) * header.biHeight * 4;
     if (pictureBytes > MAX_UNBACKED_PICTURE_BYTES &&
         header.pixelSectionSize() > remainingBytes(input)) {
-        std::cout << "EasyBMP Error: " << fileName << " declares more pixel data" << std::endl
-                  << ERROR_INDENT << "than the file holds." << std::endl;
+        *messages_ << "EasyBMP Error: " << fileName << " declares more pixel data" << std::endl
+                   << ERROR_INDENT << "than the file holds." << std::endl;
         return false;
     }
     return true;
@@ -232,8 +284,8 @@ void BmpPicture::skipMetaData(std::istream& input, std::int64_t count, const std
 {
     if (count <= 0)
         return;
-    std::cout << "EasyBMP Warning: Extra meta data detected in file " << fileName << std::endl
-              << WARNING_INDENT << "Data will be skipped." << std::endl;
+    *messages_ << "EasyBMP Warning: Extra meta data detected in file " << fileName << std::endl
+               << WARNING_INDENT << "Data will be skipped." << std::endl;
     input.ignore(static_cast<std::streamsize>(count));
 }
 
@@ -257,14 +309,14 @@ void BmpPicture::setSize(int newWidth, int newHeight)
 void BmpPicture::readPalette(std::istream& input, const Header& header, const std::string& fileName)
 {
     const std::int64_t tableSize = std::int64_t{1} << bitDepth;
-    // A signed computation: an offset below 54 reads no entry at all.
+    // A signed computation: an offset inside the header reads no entry at all.
     const std::int64_t entries = std::min<std::int64_t>(
-        (static_cast<std::int64_t>(header.bfOffBits) - FILE_HEADERS_SIZE) / 4, tableSize);
+        (static_cast<std::int64_t>(header.bfOffBits) - header.headerEnd()) / 4, tableSize);
     if (entries < tableSize) {
-        std::cout << "EasyBMP Warning: file " << fileName << " has an underspecified" << std::endl
-                  << WARNING_INDENT << "color table. The table will be padded with extra"
-                  << std::endl
-                  << WARNING_INDENT << "white (255,255,255,0) entries." << std::endl;
+        *messages_ << "EasyBMP Warning: file " << fileName << " has an underspecified" << std::endl
+                   << WARNING_INDENT << "color table. The table will be padded with extra"
+                   << std::endl
+                   << WARNING_INDENT << "white (255,255,255,0) entries." << std::endl;
     }
     for (std::int64_t k = 0; k < entries; ++k) {
         std::array<unsigned char, 4> bytes{};
@@ -285,11 +337,11 @@ void BmpPicture::readRows(std::istream& input)
     for (int row = height - 1; row >= 0; --row) {
         input.read(reinterpret_cast<char*>(bytes.data()), rowSize);
         if (input.gcount() < rowSize) {
-            std::cout << "EasyBMP Error: Could not read proper amount of data." << std::endl;
+            *messages_ << "EasyBMP Error: Could not read proper amount of data." << std::endl;
             break;
         }
         if (!decodeRow(bytes, row)) {
-            std::cout << "EasyBMP Error: Could not read enough pixel data!" << std::endl;
+            *messages_ << "EasyBMP Error: Could not read enough pixel data!" << std::endl;
             break;
         }
     }
@@ -336,19 +388,8 @@ bool BmpPicture::decodeRow(const std::vector<std::uint8_t>& bytes, int row)
     }
 }
 
-void BmpPicture::readSixteenBitRows(std::istream& input, const Header& header,
-                                    const std::string& fileName)
+void BmpPicture::readSixteenBitRows(std::istream& input, const Masks& masks)
 {
-    std::uint16_t masks[3] = {0x7C00, 0x03E0, 0x001F};
-    if (header.biCompression == 3) {
-        for (std::uint16_t& mask : masks) {
-            // A mask cut short by the end of the file keeps its default.
-            readLe16(input, mask);
-            std::uint16_t ignored = 0;
-            readLe16(input, ignored);
-        }
-    }
-    skipMetaData(input, header.bytesToSkip(), fileName);
     const int shifts[3] = {shiftFor(masks[0]), shiftFor(masks[1]), shiftFor(masks[2])};
     const int padding = (4 - (2 * width) % 4) % 4;
     std::uint16_t value = 0;

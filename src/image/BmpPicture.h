@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iostream>
 #include <istream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,10 +30,10 @@ class BmpPicture
     std::int32_t yPelsPerMeter = 3780;
 
     /// Reads a BMP file, printing a fixed message for every problem; true when it was read.
-    bool readFile(const std::string& fileName);
+    bool readFile(const std::string& fileName, std::ostream& messages = std::cout);
 
     /// Reads a BMP from a stream; fileName is only used in the messages.
-    bool read(std::istream& input, const std::string& fileName);
+    bool read(std::istream& input, const std::string& fileName, std::ostream& messages = std::cout);
 
     /// The colour at (column, row), row 0 at the top of the picture.
     BmpColor pixel(int column, int row) const
@@ -45,18 +48,24 @@ class BmpPicture
 
   private:
     struct Header;
+    /// Red, green and blue masks of 16-bit pixels.
+    using Masks = std::array<std::uint16_t, 3>;
 
-    static bool isSupportedFormat(const Header& header, const std::string& fileName);
-    static bool hasAcceptableSize(const Header& header, std::istream& input,
-                                  const std::string& fileName);
-    static void skipMetaData(std::istream& input, std::int64_t count, const std::string& fileName);
+    bool isSupportedFormat(const Header& header, const std::string& fileName);
+    bool hasAcceptableSize(const Header& header, std::istream& input, const std::string& fileName);
+    void skipMetaData(std::istream& input, std::int64_t count, const std::string& fileName);
     void setBitDepth(int depth);
     void setSize(int newWidth, int newHeight);
+    bool readHeaderRest(std::istream& input, const Header& header, Masks& masks,
+                        const std::string& fileName);
+    static void readMasks(std::istream& input, Masks& masks);
     void readPalette(std::istream& input, const Header& header, const std::string& fileName);
     void readRows(std::istream& input);
     bool decodeRow(const std::vector<std::uint8_t>& bytes, int row);
-    void readSixteenBitRows(std::istream& input, const Header& header, const std::string& fileName);
+    void readSixteenBitRows(std::istream& input, const Masks& masks);
 
+    /// Where the reader's messages go while it reads.
+    std::ostream* messages_ = &std::cout;
     std::vector<BmpColor> pixels_;
     std::vector<BmpColor> palette_;
 };

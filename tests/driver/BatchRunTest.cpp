@@ -180,15 +180,15 @@ TEST_F(BatchRunTest, BmpInputGivesTheSameResultsAsPbm)
     EXPECT_EQ(readBytes(dir.file("circle_quvex++.pgm")).size(), 15u + 200u * 200u);
 }
 
-TEST_F(BatchRunTest, ErrorsOutsideTheProgramsFamilyAreReportedAndCounted)
+TEST_F(BatchRunTest, SettingsThatCannotFormAGenerationAreRefusedBeforeAnyImage)
 {
-    // Two chromosomes per cluster and a mutation rate that asks for an empty position range:
-    // the image fails, so it counts, and the next image is still searched.
-    const RunResult result = run("-C 2 -m 0.5 -V 0 circle.pbm circle.pbm");
-    EXPECT_THAT(result.output,
-                HasSubstr("Unknown uncaught exception\nUnknown uncaught exception\n"));
-    EXPECT_THAT(result.output, HasSubstr("Number of errors: 2\n"));
-    EXPECT_EQ(result.exitCode, 0);
+    // Two chromosomes per cluster and a mutation rate that asks for an empty position range
+    // would fail every image with a bare-text error: the options refuse it instead.
+    const RunResult result = run("-C 2 -m 0.5 -V 0 circle.pbm");
+    EXPECT_THAT(result.output, HasSubstr("Error: the argument ('0.5') for option '--mutation-rate' "
+                                         "is invalid"));
+    EXPECT_THAT(result.output, Not(HasSubstr("Processing image")));
+    EXPECT_EQ(result.exitCode, 1);
 }
 
 TEST_F(BatchRunTest, HelpAndMissingFilesExitWithStatusOne)

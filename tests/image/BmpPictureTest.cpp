@@ -53,6 +53,22 @@ std::string bytes(std::initializer_list<int> values)
     return out;
 }
 
+// File headers with an information header of infoSize bytes: the 40 bytes of fields, then
+// inside (masks, say) and filler up to infoSize. The filler is not zero, so that reading it as
+// a palette or as pixels shows.
+std::string largerHeader(std::uint32_t infoSize, std::uint32_t offBits, std::int32_t width,
+                         std::int32_t height, unsigned depth, std::uint32_t compression = 0,
+                         const std::string& inside = "")
+{
+    std::string out = header(offBits, width, height, depth, compression);
+    std::string size;
+    le32(size, infoSize);
+    out.replace(14, 4, size);
+    out += inside;
+    out.resize(14 + infoSize, static_cast<char>(0xAB));
+    return out;
+}
+
 struct ReadResult {
     bool ok;
     BmpPicture picture;
@@ -241,4 +257,114 @@ TEST(BmpPicture, LoadsIntoABinaryImageDarkPixelsActive)
     EXPECT_EQ(image.width, 2);
     EXPECT_EQ(image.height, 2);
     EXPECT_EQ(image.rows, (PixelRows{{0, 0}, {1, 1}}));
+}
+
+class LargerHeaderTest : public ::testing::TestWithParam<std::uint32_t>
+{
+};
+
+TEST_P(LargerHeaderTest, PaletteFollowsTheDeclaredHeader)
+{
+    const std::uint32_t size = GetParam();
+    std::string palette256;
+    for (int k = 0; k < 256; ++k)
+        palette256 += bytes({k, 0, 255 - k, 0});
+    const ReadResult eight =
+        readBmp(largerHeader(size, 14 + size + 1024, 2, 1, 8) + palette256 + bytes({7, 200, 0, 0}));
+    ASSERT_TRUE(eight.ok);
+    EXPECT_EQ(eight.output, "");
+    expectColor(eight.picture.pixel(0, 0), 248, 0, 7);
+    expectColor(eight.picture.pixel(1, 0), 55, 0, 200);
+
+    const ReadResult one = readBmp(largerHeader(size, 14 + size + 8, 9, 1, 1) + blackWhitePalette +
+                                   bytes({0x80, 0x80, 0, 0}));
+    ASSERT_TRUE(one.ok);
+    EXPECT_EQ(one.output, "");
+    expectColor(one.picture.pixel(0, 0), 255, 255, 255);
+    expectColor(one.picture.pixel(1, 0), 0, 0, 0);
+}
+
+TEST_P(LargerHeaderTest, PixelsFollowTheDeclaredHeader)
+{
+    const std::uint32_t size = GetParam();
+    const ReadResult r = readBmp(largerHeader(size, 14 + size, 1, 1, 24) + bytes({1, 2, 3, 0}));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "");
+    expectColor(r.picture.pixel(0, 0), 3, 2, 1);
+
+    // Without bit fields a 16-bit picture is 5-5-5, whatever mask fields its header has.
+    const ReadResult plain = readBmp(
+        largerHeader(size, 14 + size, 1, 1, 16, 0, std::string(12, 0)) + bytes({0xFF, 0x7F, 0, 0}));
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ(plain.output, "");
+    expectColor(plain.picture.pixel(0, 0), 248, 248, 248);
+}
+
+TEST_P(LargerHeaderTest, ShortPaletteAndExtraDataCountFromTheHeaderEnd)
+{
+    const std::uint32_t size = GetParam();
+    const ReadResult shortTable = readBmp(largerHeader(size, 14 + size + 4, 9, 1, 1) +
+                                          bytes({10, 20, 30, 0}) + bytes({0x7F, 0x00, 0, 0}));
+    ASSERT_TRUE(shortTable.ok);
+    EXPECT_THAT(shortTable.output, HasSubstr("underspecified"));
+    expectColor(shortTable.picture.pixel(0, 0), 30, 20, 10);
+    expectColor(shortTable.picture.pixel(1, 0), 255, 255, 255);
+
+    const ReadResult extra =
+        readBmp(largerHeader(size, 14 + size + 8 + 4, 9, 1, 1) + blackWhitePalette +
+                bytes({9, 9, 9, 9}) + bytes({0x80, 0x80, 0, 0}));
+    ASSERT_TRUE(extra.ok);
+    EXPECT_EQ(extra.output, "EasyBMP Warning: Extra meta data detected in file x.bmp\n"
+                            "                 Data will be skipped.\n");
+    expectColor(extra.picture.pixel(1, 0), 0, 0, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(HeaderSizes, LargerHeaderTest,
+                         ::testing::Values(40u, 52u, 56u, 108u, 124u));
+
+// 5-6-5 bit fields: 0xF800 red, 0x07E0 green, 0x001F blue, as 32-bit masks.
+const std::string masks565 = bytes({0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0x00, 0, 0});
+
+class MasksInHeaderTest : public ::testing::TestWithParam<std::uint32_t>
+{
+};
+
+TEST_P(MasksInHeaderTest, BitFieldMasksAreReadFromTheHeader)
+{
+    const std::uint32_t size = GetParam();
+    const ReadResult r = readBmp(largerHeader(size, 14 + size, 2, 1, 16, 3, masks565) +
+                                 bytes({0x00, 0xF8, 0x1F, 0x00}));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "");
+    expectColor(r.picture.pixel(0, 0), 248, 0, 0);
+    expectColor(r.picture.pixel(1, 0), 0, 0, 248);
+}
+
+TEST_P(MasksInHeaderTest, MasksOfZeroAreRefused)
+{
+    const std::uint32_t size = GetParam();
+    const ReadResult r = readBmp(largerHeader(size, 14 + size, 1, 1, 16, 3, std::string(12, 0)) +
+                                 bytes({0xFF, 0x7F, 0, 0}));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "EasyBMP Error: x.bmp has bit-field masks of zero.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(HeaderSizes, MasksInHeaderTest, ::testing::Values(52u, 56u, 108u, 124u));
+
+TEST(BmpPicture, MasksAfterAFortyByteHeader)
+{
+    const ReadResult zero =
+        readBmp(header(66, 1, 1, 16, 3) + std::string(12, 0) + bytes({0xFF, 0x7F, 0, 0}));
+    EXPECT_FALSE(zero.ok);
+    EXPECT_EQ(zero.output, "EasyBMP Error: x.bmp has bit-field masks of zero.\n");
+
+    // One channel of zero is a picture without that colour, not a black one.
+    const std::string noGreen = bytes({0x00, 0xF8, 0, 0, 0, 0, 0, 0, 0x1F, 0x00, 0, 0});
+    const ReadResult r = readBmp(header(66, 1, 1, 16, 3) + noGreen + bytes({0xFF, 0xFF, 0, 0}));
+    ASSERT_TRUE(r.ok);
+    expectColor(r.picture.pixel(0, 0), 248, 0, 248);
+
+    // Masks cut short by the end of the file keep their defaults: not all zero.
+    const ReadResult cut = readBmp(header(66, 1, 1, 16, 3) + bytes({0, 0, 0, 0}));
+    EXPECT_TRUE(cut.ok);
 }
