@@ -9,11 +9,8 @@
 namespace Trelm
 {
 
-namespace
-{
-
 // Several images may write beside each other at once: each temporary name is new.
-std::string freshTemporaryName(const std::string& target)
+std::string createFileBeside(const std::string& target)
 {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -31,11 +28,9 @@ std::string freshTemporaryName(const std::string& target)
     return "";
 }
 
-} // namespace
-
 ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target))
 {
-    temporary_ = freshTemporaryName(target_);
+    temporary_ = createFileBeside(target_);
     if (!temporary_.empty())
         stream_.open(temporary_, std::ios::binary | std::ios::trunc);
 }

@@ -6,6 +6,10 @@
 namespace Trelm
 {
 
+/// Creates an empty file of a new name beside target (in the same folder, so that a rename
+/// moves it into place); "" when none can be created.
+std::string createFileBeside(const std::string& target);
+
 /// A file written beside its target under a temporary name and renamed into place when done,
 /// so that no half-written file is ever left under the target's name, and a target that is a
 /// symbolic link is replaced rather than written through. Dropped without commit(), the

@@ -192,10 +192,16 @@ BatchRun::ImageOutcome BatchRun::processImage(std::size_t index, std::ostream& o
 
 void BatchRun::finishImage(std::size_t index, ImageOutcome& outcome)
 {
-    if (outcome.failed)
-        ++errorCount_;
-    if (report_.isOpen() && !outcome.solutions.empty())
+    bool failed = outcome.failed;
+    if (report_.isOpen() && !outcome.solutions.empty()) {
         report_.writeImage(settings_.imageFiles[index], outcome.solutions.items());
+        // A report cut short (a full device, a size limit) is said once and counted once, as
+        // a failure of the image whose rows it lost.
+        if (report_.noticeFailure(std::cout))
+            failed = true;
+    }
+    if (failed)
+        ++errorCount_;
     outcome.solutions.clear();
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/ReplacingFile.h"
+
 #include "genetic/EllipseChromosome.h"
 
 namespace Trelm
@@ -20,14 +22,33 @@ std::string exact(double value)
 
 } // namespace
 
+// The header is written beside the target and renamed into place, so that a target that is a
+// link is replaced rather than written through; the rows are then appended to it.
 bool ReportWriter::open(const std::string& path)
 {
-    output_.open(path, std::ios::out | std::ios::trunc);
-    if (!output_)
+    path_ = path;
+    const std::string temporary = createFileBeside(path);
+    if (temporary.empty())
         return false;
+    output_.open(temporary, std::ios::out | std::ios::trunc);
     output_ << "image,index,center_x,center_y,major_axis,minor_axis,angle,completeness,distance\n";
     output_.flush();
-    return static_cast<bool>(output_);
+    if (!output_ || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        output_.close();
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ReportWriter::noticeFailure(std::ostream& console)
+{
+    if (output_ || failed_)
+        return false;
+    failed_ = true;
+    console << "Cannot write the report file " << path_
+            << "; the report is incomplete from this image on." << std::endl;
+    return true;
 }
 
 void ReportWriter::writeImage(const std::string& imageName,

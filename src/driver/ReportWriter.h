@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,16 @@ class ReportWriter
     bool isOpen() const { return output_.is_open(); }
     /// Writes and flushes the rows of one image's solutions, in promotion order.
     void writeImage(const std::string& imageName, const std::vector<Chromosome*>& solutions);
+    /// True, and said on the console, the first time a write of the report is found failed.
+    bool noticeFailure(std::ostream& console);
 
     /// A CSV field: quoted, with quotes doubled, when it holds a comma, a quote or a line end.
     static std::string quoteField(const std::string& field);
 
   private:
+    std::string path_;
     std::ofstream output_;
+    bool failed_ = false;
 };
 
 } // namespace Trelm

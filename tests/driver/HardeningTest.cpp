@@ -71,6 +71,27 @@ TEST_F(HardeningTest, AResultThatCannotBeWrittenCountsAsAnError)
         EXPECT_THAT(entry.path().string(), Not(HasSubstr(".part-")));
 }
 
+TEST_F(HardeningTest, AReportCutShortIsSaidOnceAndCounted)
+{
+    // Small pictures whose result images fit under a limit of two 512-byte blocks, which the
+    // report's rows pass after a few images.
+    BinaryImage small = blankImage(30, 30);
+    drawEllipse(small, 15, 15, 12, 8, 0.0);
+    for (const char* name : {"a.pbm", "b.pbm", "c.pbm", "d.pbm"})
+        writePbm(dir.file(name), small);
+    const RunResult result =
+        run("-V 0 --report \"a long report name,1.csv\" a.pbm b.pbm c.pbm d.pbm a.pbm b.pbm "
+            "c.pbm d.pbm a.pbm b.pbm c.pbm d.pbm a.pbm b.pbm c.pbm d.pbm a.pbm b.pbm c.pbm d.pbm",
+            "ulimit -f 2 &&");
+    EXPECT_THAT(result.output, Not(HasSubstr("PGMB_WRITE")));
+    const std::string message = "Cannot write the report file a long report name,1.csv";
+    const std::size_t first = result.output.find(message);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(result.output.find(message, first + 1), std::string::npos);
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 1\n"));
+    EXPECT_EQ(result.exitCode, 0);
+}
+
 TEST_F(HardeningTest, TwoInputsWithOneResultNameKeepTheFirstResult)
 {
     writeBmp(dir.file("circle.bmp"), imageFromText({"#.", ".#"}));
