@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
 
 #include "driver/BatchRun.h"
@@ -146,6 +147,45 @@ TEST_F(HardeningTest, AnInputThatIsNoRegularFileFailsAndTheBatchGoesOn)
     EXPECT_THAT(result.output, HasSubstr("Cannot read folder.pbm: it is not a regular file."));
     EXPECT_THAT(result.output, HasSubstr("Number of errors: 2\n"));
     EXPECT_TRUE(exists("circle_quvex++.pgm"));
+}
+
+TEST_F(HardeningTest, OutputToAFullDeviceLeavesEveryImageProcessedAndANonZeroStatus)
+{
+    const RunResult result = run("-V 9 circle.pbm > /dev/full; echo $? > status.txt)", "(");
+    EXPECT_EQ(readBytes(dir.file("status.txt")), "2\n");
+    EXPECT_TRUE(exists("circle_quvex++.pgm"));
+}
+
+TEST_F(HardeningTest, BadFilesAndAwkwardNamesFailAloneAndLeaveTheInputsAsTheyWere)
+{
+    const std::map<std::string, std::string> bad = {
+        {"header.pbm", "P4\n10"},                                  // ends inside the header
+        {"data.pbm", "P4\n16 4\n\x01\x02"},                        // ends inside the raster
+        {"huge.pbm", "P4\n99999 99999\n"},                         // sides beyond any Point
+        {"huge.bmp", std::string("BM") + std::string(52, '\xFF')}, // absurd header fields
+    };
+    for (const auto& [name, bytes] : bad)
+        writeBytes(dir.file(name), bytes);
+    const std::vector<std::string> awkward = {"with blank.pbm", "comma,name.pbm", "line\nend.pbm"};
+    for (const std::string& name : awkward)
+        writePbm(dir.file(name), circleImage());
+    const RunResult result = run("--report r.csv -V 0 header.pbm 'with blank.pbm' data.pbm "
+                                 "'comma,name.pbm' huge.pbm huge.bmp 'line\nend.pbm'");
+    for (const auto& [name, bytes] : bad) {
+        EXPECT_THAT(result.output, HasSubstr("Unexpected error on (" + name + "):\n")) << name;
+        EXPECT_EQ(readBytes(dir.file(name)), bytes) << name;
+    }
+    EXPECT_THAT(result.output, HasSubstr("Number of errors: 4\n"));
+    EXPECT_EQ(result.exitCode, 0);
+    const std::string report = readBytes(dir.file("r.csv"));
+    EXPECT_THAT(report, HasSubstr("\nwith blank.pbm,0,"));
+    EXPECT_THAT(report, HasSubstr("\n\"comma,name.pbm\",0,"));
+    EXPECT_THAT(report, HasSubstr("\n\"line\nend.pbm\",0,"));
+    for (const std::string& name : awkward) {
+        EXPECT_EQ(readBytes(dir.file(name)), circle) << name;
+        const std::string stem = name.substr(0, name.size() - 4);
+        EXPECT_TRUE(exists(stem + "_quvex++.pgm")) << name;
+    }
 }
 
 namespace
