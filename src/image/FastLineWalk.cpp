@@ -122,26 +122,13 @@ bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& boun
         return findActiveAlongLine(image, start, target, found, maxPositions);
     // The set-up is the step-by-step walk's, unchanged.
     found = {-1, -1};
-    const int dx = target.x - start.x;
-    const int dy = target.y - start.y;
-    const bool steep = std::abs(dy) >= std::abs(dx); // a tie counts as steep
-    const int majorDelta = steep ? dy : dx;
-    const int minorDelta = steep ? dx : dy;
-    const int major = steep ? start.y : start.x;
-    const int minor = steep ? start.x : start.y;
-    const int majorLimit = steep ? image.height : image.width;
-    const int majorStep = majorDelta >= 0 ? 1 : -1;
-    const int minorStep = minorDelta >= 0 ? 1 : -1;
-    if (majorDelta == 0 || major < 0 || major >= majorLimit)
+    LineWalk w;
+    if (!planLineWalk(image, start, target, maxPositions, w))
         return false;
-    const int untilBorder = majorStep > 0 ? majorLimit - major : major + 1;
-    const int steps = std::min({std::abs(majorDelta), untilBorder, maxPositions});
-    const int a = std::abs(minorDelta);
-    const int b = std::abs(majorDelta);
-    return steep ? walkLine<true>(image, bound, major, minor, majorStep, minorStep, a, b, steps,
-                                  found)
-                 : walkLine<false>(image, bound, major, minor, majorStep, minorStep, a, b, steps,
-                                   found);
+    return w.steep ? walkLine<true>(image, bound, w.major, w.minor, w.majorStep, w.minorStep, w.a,
+                                    w.b, w.steps, found)
+                   : walkLine<false>(image, bound, w.major, w.minor, w.majorStep, w.minorStep, w.a,
+                                     w.b, w.steps, found);
 }
 
 } // namespace Trelm

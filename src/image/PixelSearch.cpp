@@ -72,25 +72,13 @@ bool findActiveAlongLine(const BinaryImage& image, Point start, Point target, Po
                          int maxPositions)
 {
     found = {-1, -1};
-    const int dx = target.x - start.x;
-    const int dy = target.y - start.y;
-    const bool steep = std::abs(dy) >= std::abs(dx); // a tie counts as steep
-    const int majorDelta = steep ? dy : dx;
-    const int minorDelta = steep ? dx : dy;
-    const int major = steep ? start.y : start.x;
-    const int minor = steep ? start.x : start.y;
-    const int majorLimit = steep ? image.height : image.width;
-    const int majorStep = majorDelta >= 0 ? 1 : -1;
-    const int minorStep = minorDelta >= 0 ? 1 : -1;
-    // Coordinates stay within the image, so the 16-bit walk never wraps.
-    if (majorDelta == 0 || major < 0 || major >= majorLimit)
+    LineWalk w;
+    if (!planLineWalk(image, start, target, maxPositions, w))
         return false;
-    const int untilBorder = majorStep > 0 ? majorLimit - major : major + 1;
-    const int steps = std::min({std::abs(majorDelta), untilBorder, maxPositions});
-    const int a = std::abs(minorDelta);
-    const int b = std::abs(majorDelta);
-    return steep ? walkLine<true>(image, major, minor, majorStep, minorStep, a, b, steps, found)
-                 : walkLine<false>(image, major, minor, majorStep, minorStep, a, b, steps, found);
+    return w.steep ? walkLine<true>(image, w.major, w.minor, w.majorStep, w.minorStep, w.a, w.b,
+                                    w.steps, found)
+                   : walkLine<false>(image, w.major, w.minor, w.majorStep, w.minorStep, w.a, w.b,
+                                     w.steps, found);
 }
 
 } // namespace Trelm

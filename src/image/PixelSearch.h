@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 
 #include "core/Point.h"
 #include "image/BinaryImage.h"
@@ -21,6 +23,50 @@ struct NeighbourList {
 
 /// The active 8-neighbours of p inside the image's bounding box (both ends included).
 NeighbourList activeNeighbours(const BinaryImage& image, Point p);
+
+/// The set-up of a walk along the digital line from start toward target: steep when
+/// |dy| >= |dx| (a tie counts as steep), the major coordinate then y; a and b are the absolute
+/// minor and major deltas; steps the positions to examine before the target, the image's
+/// border on the major axis or maxPositions, whichever comes first.
+struct LineWalk {
+    bool steep;
+    int major;
+    int minor;
+    int majorStep;
+    int minorStep;
+    int a;
+    int b;
+    int steps;
+};
+
+/// Plans a walk; false when it examines no position at all. Inline: it runs before every walk.
+inline bool planLineWalk(const BinaryImage& image, Point start, Point target, int maxPositions,
+                         LineWalk& walk)
+{
+    const int dx = target.x - start.x;
+    const int dy = target.y - start.y;
+    const bool steep = std::abs(dy) >= std::abs(dx); // a tie counts as steep
+    const int majorDelta = steep ? dy : dx;
+    const int minorDelta = steep ? dx : dy;
+    const int major = steep ? start.y : start.x;
+    const int minor = steep ? start.x : start.y;
+    const int majorLimit = steep ? image.height : image.width;
+    const int majorStep = majorDelta >= 0 ? 1 : -1;
+    const int minorStep = minorDelta >= 0 ? 1 : -1;
+    // Coordinates stay within the image, so the 16-bit walk never wraps.
+    if (majorDelta == 0 || major < 0 || major >= majorLimit)
+        return false;
+    const int untilBorder = majorStep > 0 ? majorLimit - major : major + 1;
+    walk = {steep,
+            major,
+            minor,
+            majorStep,
+            minorStep,
+            std::abs(minorDelta),
+            std::abs(majorDelta),
+            std::min({std::abs(majorDelta), untilBorder, maxPositions})};
+    return true;
+}
 
 /// Walks the digital line from start toward target and returns the first active pixel met
 /// after at least one background pixel; target itself is never examined. On failure found
