@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -36,15 +37,17 @@ double secondsBetween(std::uint32_t start, std::uint32_t end)
     return static_cast<std::uint32_t>(end - start) / 1000.0;
 }
 
-// Whether two names reach the same file, links and "." or ".." resolved as far as they exist.
+// The file a name reaches, links and "." or ".." resolved as far as they exist.
+std::filesystem::path resolvedPath(const std::string& name)
+{
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(name), ignored)
+        .lexically_normal();
+}
+
 bool samePath(const std::string& a, const std::string& b)
 {
-    const auto resolved = [](const std::string& name) {
-        std::error_code ignored;
-        return std::filesystem::weakly_canonical(std::filesystem::absolute(name), ignored)
-            .lexically_normal();
-    };
-    return resolved(a) == resolved(b);
+    return resolvedPath(a) == resolvedPath(b);
 }
 
 } // namespace
@@ -57,6 +60,7 @@ int BatchRun::run(int argc, const char* const argv[])
     if (refuseReportPath())
         return 1;
     openReport();
+    findResultCollisions();
     errorCount_ = 0;
     unsigned jobs = settings_.jobs;
     if (jobs == 0)
@@ -207,20 +211,23 @@ void BatchRun::finishImage(std::size_t index, ImageOutcome& outcome)
 
 // The first image of the batch to name a result image keeps it: a later image with another
 // name but the same result image would replace that result without a word, so it is refused.
-// The same image listed again writes the same result and is no collision.
-std::string BatchRun::resultCollision(std::size_t index) const
+// The same image listed again writes the same result and is no collision. Each name is
+// resolved once, before the batch, so a long batch costs one pass.
+void BatchRun::findResultCollisions()
 {
-    const std::string& fileName = settings_.imageFiles[index];
-    const std::string result = resultImageName(fileName);
-    for (std::size_t earlier = 0; earlier < index; ++earlier) {
-        const std::string& other = settings_.imageFiles[earlier];
-        if (!samePath(resultImageName(other), result))
+    const std::vector<std::string>& files = settings_.imageFiles;
+    resultCollisions_.assign(files.size(), "");
+    std::map<std::filesystem::path, std::size_t> firstClaimer;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const std::string result = resultImageName(files[index]);
+        const auto [claim, isFirst] = firstClaimer.emplace(resolvedPath(result), index);
+        if (isFirst)
             continue;
-        if (samePath(other, fileName))
-            return "";
-        return "Its result image " + result + " is already that of " + other + " in this batch";
+        const std::string& other = files[claim->second];
+        if (resolvedPath(other) != resolvedPath(files[index]))
+            resultCollisions_[index] =
+                "Its result image " + result + " is already that of " + other + " in this batch";
     }
-    return "";
 }
 
 bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome& outcome) const
@@ -232,7 +239,7 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
         out << "\n\n***********************************\n"
             << "\nProcessing image " << index + 1 << " of " << settings_.imageFiles.size() << ": "
             << fileName << std::endl;
-    const std::string collision = resultCollision(index);
+    const std::string& collision = resultCollisions_[index];
     if (!collision.empty())
         throw std::runtime_error(collision);
     SharedChromosomes& solutions = outcome.solutions;

@@ -50,12 +50,14 @@ class BatchRun
     bool reportSolutions(const std::string& fileName, RunContext& context,
                          const SharedChromosomes& solutions, double& completenessSum,
                          double& distanceSum) const;
-    std::string resultCollision(std::size_t index) const;
+    void findResultCollisions();
     void printSummary(std::uint32_t programStart) const;
 
     SearchSettings settings_;
     std::int32_t verbosity_ = 3;
     std::int32_t errorCount_ = 0;
+    /// Per image, why its result image is refused ("" when it is not).
+    std::vector<std::string> resultCollisions_;
     ReportWriter report_;
 };
 
