@@ -57,10 +57,17 @@ void ReportWriter::writeImage(const std::string& imageName,
     const std::string name = quoteField(imageName);
     for (std::size_t index = 0; index < solutions.size(); ++index) {
         const auto* solution = static_cast<const EllipseChromosome*>(solutions[index]);
-        const Ellipse& e = solution->figure;
-        output_ << name << ',' << index << ',' << e.centerX << ',' << e.centerY << ','
-                << e.majorAxis << ',' << e.minorAxis << ',' << exact(e.angle) << ','
-                << exact(solution->completeness) << ',' << exact(solution->distance) << '\n';
+        output_ << name << ',' << index << ',';
+        if (solution->refined) {
+            const EllipseParameters& r = *solution->refined;
+            output_ << exact(r.centerX) << ',' << exact(r.centerY) << ',' << exact(r.majorAxis)
+                    << ',' << exact(r.minorAxis) << ',' << exact(r.angle);
+        } else {
+            const Ellipse& e = solution->figure;
+            output_ << e.centerX << ',' << e.centerY << ',' << e.majorAxis << ',' << e.minorAxis
+                    << ',' << exact(e.angle);
+        }
+        output_ << ',' << exact(solution->completeness) << ',' << exact(solution->distance) << '\n';
     }
     output_.flush();
 }

@@ -17,7 +17,8 @@ class ReportWriter
     /// Creates the file and writes the header; false (and no report) when it cannot.
     bool open(const std::string& path);
     bool isOpen() const { return output_.is_open(); }
-    /// Writes and flushes the rows of one image's solutions, in promotion order.
+    /// Writes and flushes the rows of one image's solutions, in promotion order; a refined
+    /// solution gives its real parameters, in full precision.
     void writeImage(const std::string& imageName, const std::vector<Chromosome*>& solutions);
     /// True, and said on the console, the first time a write of the report is found failed.
     bool noticeFailure(std::ostream& console);

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <list>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/RunContext.h"
@@ -10,6 +12,7 @@
 #include "genetic/Chromosome.h"
 #include "genetic/Cluster.h"
 #include "genetic/SearchHost.h"
+#include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
 
 namespace Trelm
@@ -87,9 +90,18 @@ class ClusterGA : public SearchHost
     void mutateMembers(Cluster& next, std::int32_t eliteCount, std::int32_t present);
     void reorganizeCluster(Cluster& cluster);
     void placeOutcast(Chromosome* outcast, const Cluster& origin);
-    bool isSolution(const Chromosome& candidate) const;
+    bool isSolution(const Chromosome& candidate);
+    /// Whether the figure's support in the image is beyond chance; remembers a refusal until
+    /// the image next loses pixels.
+    bool hasSupport(const Ellipse& figure);
+    /// Gives a new solution its parameters refitted to the image's pixels.
+    void refineSolution(Chromosome& solution) const;
     void printLimits() const;
 
+    /// Figures whose support was refused since the image last lost pixels.
+    using RefusedFigure =
+        std::tuple<std::int16_t, std::int16_t, std::int32_t, std::int32_t, double>;
+    std::set<RefusedFigure> refusedFigures_;
     RunContext& context_;
     DistanceBound bound_;
     const SearchSettings& settings_;

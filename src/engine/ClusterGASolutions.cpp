@@ -1,6 +1,8 @@
 #include <vector>
 
 #include "engine/ClusterGA.h"
+#include "engine/SolutionFit.h"
+#include "engine/SupportCheck.h"
 #include "genetic/EllipseChromosome.h"
 #include "geometry/Figure.h"
 
@@ -30,13 +32,55 @@ std::int32_t majorAxisOf(const Chromosome* solution)
 
 } // namespace
 
-bool ClusterGA::isSolution(const Chromosome& candidate) const
+bool ClusterGA::isSolution(const Chromosome& candidate)
 {
     const double c = candidate.completeness;
     const double d = candidate.distance;
     const bool loose = c >= LOOSE_COMPLETENESS && d <= LOOSE_DISTANCE;
-    return (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) ||
-           (loose && candidate.ageInCluster >= MATURE_AGE) || (loose && context_.budgetReached());
+    const bool fit = (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) ||
+                     (loose && candidate.ageInCluster >= MATURE_AGE) ||
+                     (loose && context_.budgetReached());
+    if (!fit || !settings_.validate)
+        return fit;
+    const bool supported = hasSupport(static_cast<const EllipseChromosome&>(candidate).figure);
+    if (!supported && context_.talks(Verbosity::CHROMOSOMES)) {
+        context_.out() << "Best chromo not promoted, its support could be chance:\n";
+        candidate.print(context_.out());
+    }
+    return supported;
+}
+
+bool ClusterGA::hasSupport(const Ellipse& figure)
+{
+    // The image changes only when a solution takes its pixels: until then an ellipse refused
+    // once, often the same best candidate step after step, is refused again.
+    const RefusedFigure key{figure.centerX, figure.centerY, figure.majorAxis, figure.minorAxis,
+                            figure.angle};
+    if (refusedFigures_.count(key) != 0)
+        return false;
+    // Checked on the ellipse refitted to its pixels, to a fraction of a pixel: a true outline's
+    // pixels then lie within the check's tight tolerance, and clutter's seldom do. An ellipse
+    // that cannot be refitted has no consistent pixels.
+    EllipseParameters fitted;
+    const bool supported =
+        SolutionFit::refit(image, figure, fitted) && SupportCheck(image).accepts(fitted);
+    if (!supported)
+        refusedFigures_.insert(key);
+    return supported;
+}
+
+void ClusterGA::refineSolution(Chromosome& solution) const
+{
+    auto& ellipseSolution = static_cast<EllipseChromosome&>(solution);
+    EllipseParameters fitted;
+    if (SolutionFit::refit(image, ellipseSolution.figure, fitted))
+        ellipseSolution.refined = fitted;
+    else
+        ellipseSolution.refined = EllipseParameters{
+            static_cast<double>(ellipseSolution.figure.centerX),
+            static_cast<double>(ellipseSolution.figure.centerY),
+            static_cast<double>(ellipseSolution.figure.majorAxis),
+            static_cast<double>(ellipseSolution.figure.minorAxis), ellipseSolution.figure.angle};
 }
 
 bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
@@ -68,7 +112,11 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
         // the list becomes its only holder.
         ++candidate->shareCount;
         solutions.push_back(candidate);
+        // Refitted before its pixels leave the image.
+        if (settings_.refine)
+            refineSolution(*candidate);
         removeFigurePixels(*candidate);
+        refusedFigures_.clear();
         if (context_.talks(Verbosity::CHROMOSOMES)) {
             out << "Cluster deleted since best chromo was promoted to a solution:\n";
             candidate->print(out) << std::endl;

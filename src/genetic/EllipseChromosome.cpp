@@ -54,6 +54,11 @@ void EllipseChromosome::draw(PixelRows& rows, int rowCount, int columnCount, boo
 
 std::ostream& EllipseChromosome::print(std::ostream& out) const
 {
+    if (refined)
+        return out << "Age in Cluster=" << ageInCluster << " Center =(" << refined->centerX << ", "
+                   << refined->centerY << "), Major Axis=" << refined->majorAxis
+                   << " Minor Axis=" << refined->minorAxis << " Angle=" << refined->angle
+                   << " Completeness=" << completeness << " Distance=" << distance << std::endl;
     return out << "Age in Cluster=" << ageInCluster << " Center =(" << figure.centerX << ", "
                << figure.centerY << "), Major Axis=" << figure.majorAxis
                << " Minor Axis=" << figure.minorAxis << " Completeness=" << completeness

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
+
 #include "genetic/Chromosome.h"
 #include "genetic/SearchHost.h"
+#include "geometry/ConicFit.h"
 #include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
 #include "image/FastLineWalk.h"
@@ -15,6 +18,9 @@ class EllipseChromosome : public Chromosome
 {
   public:
     Ellipse figure;
+    /// The figure refitted to its pixels with real parameters, when the search was asked to
+    /// refine its solutions; reports and printouts prefer it.
+    std::optional<EllipseParameters> refined;
 
     /// Creates random genes (or genes found by casting rays) from the engine's image and
     /// evaluates them; tells the engine whether the creation gave a valid chromosome.

@@ -65,6 +65,29 @@ TEST(Report, OneRowPerSolutionWithTheEllipseParameters)
     EXPECT_GE(e[7].size(), 10u);
 }
 
+TEST(Report, RefinedSolutionsGiveRealParameters)
+{
+    TempDir dir;
+    BinaryImage ellipse = blankImage(240, 200);
+    drawEllipse(ellipse, 120.3, 99.6, 70, 35, 0.5);
+    writePbm(dir.file("ellipse.pbm"), ellipse);
+    const RunResult result =
+        runKorvath(dir.path(), "-V 0 --validate --refine --report out.csv ellipse.pbm");
+    ASSERT_EQ(result.exitCode, 0);
+    const std::vector<std::string> lines = linesOf(readBytes(dir.file("out.csv")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], reportHeader);
+    const auto e = fieldsOf(lines[1]);
+    ASSERT_EQ(e.size(), 9u);
+    EXPECT_NEAR(std::stod(e[2]), 120.3, 0.2);
+    EXPECT_NEAR(std::stod(e[3]), 99.6, 0.2);
+    EXPECT_NEAR(std::stod(e[4]), 140, 0.5);
+    EXPECT_NEAR(std::stod(e[5]), 70, 0.5);
+    EXPECT_NEAR(std::remainder(std::stod(e[6]) - 0.5, PI), 0.0, 0.01);
+    // Full precision, not whole pixels.
+    EXPECT_GE(e[2].size(), 10u);
+}
+
 TEST(Report, UncreatableReportIsSaidOnceAndTheBatchRuns)
 {
     TempDir dir;

@@ -1,7 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "EngineFixture.h"
+#include "geometry/Pi.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -179,4 +183,59 @@ TEST_F(SolutionsTest, RemoveFigurePixelsClearsAThicknessSquare)
     ellipse->figure.points = {Point{50, 50}};
     engine->removeFigurePixels(*chromosome);
     EXPECT_EQ(engine->image.rows[50][50], 1);
+}
+
+TEST_F(SolutionsTest, ValidatedCandidateOnItsEllipseIsPromoted)
+{
+    testRun().settings.validate = true;
+    EXPECT_TRUE(promoted(0.95, 0.1, 0));
+    // Refitting was not asked for: the solution keeps its whole pixels only.
+    EXPECT_FALSE(static_cast<EllipseChromosome*>(solutions[0])->refined.has_value());
+}
+
+TEST_F(SolutionsTest, CandidateWithoutSupportStaysInItsClusterAndClearsNothing)
+{
+    testRun().settings.validate = true;
+    testRun().verbosity = 3;
+    addCluster({make(0.95, 0.1)});
+    // The first ellipse leaves the image; the circle stays.
+    for (int y = 20; y < 100; ++y)
+        for (int x = 10; x < 110; ++x)
+            engine->image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 0;
+    const BinaryImage before = engine->image;
+    CoutCapture capture;
+    EXPECT_TRUE(engine->checkSolutions(solutions));
+    EXPECT_TRUE(engine->checkSolutions(solutions)); // refused again, from memory
+    EXPECT_TRUE(solutions.empty());
+    ASSERT_EQ(engine->clusters.size(), 1u);
+    EXPECT_DOUBLE_EQ(engine->clusters.front().best()->completeness, 0.95);
+    EXPECT_EQ(engine->image.rows, before.rows);
+    EXPECT_EQ(capture.text(), "");
+}
+
+TEST_F(SolutionsTest, RefusalIsToldAtChromosomeDetail)
+{
+    testRun().settings.validate = true;
+    testRun().verbosity = 8;
+    addCluster({make(0.95, 0.1)});
+    for (auto& row : engine->image.rows)
+        std::fill(row.begin(), row.end(), 0);
+    CoutCapture capture;
+    engine->checkSolutions(solutions);
+    EXPECT_THAT(capture.text(),
+                HasSubstr("Best chromo not promoted, its support could be chance:\n"));
+}
+
+TEST_F(SolutionsTest, RefinedSolutionHasSubPixelParameters)
+{
+    testRun().settings.refine = true;
+    EXPECT_TRUE(promoted(0.95, 0.1, 0));
+    const auto* solution = static_cast<EllipseChromosome*>(solutions[0]);
+    ASSERT_TRUE(solution->refined.has_value());
+    // The fixture's first ellipse: centre (60, 60), semi-axes 40 and 25, angle 0.
+    EXPECT_NEAR(solution->refined->centerX, 60.0, 0.1);
+    EXPECT_NEAR(solution->refined->centerY, 60.0, 0.1);
+    EXPECT_NEAR(solution->refined->majorAxis, 80.0, 0.3);
+    EXPECT_NEAR(solution->refined->minorAxis, 50.0, 0.3);
+    EXPECT_NEAR(std::remainder(solution->refined->angle, PI), 0.0, 0.01);
 }

@@ -1,0 +1,108 @@
+#include "engine/SolutionFit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace Trelm
+{
+
+namespace
+{
+
+// Pixels are gathered this far around each outline pixel, and kept when their orthogonal
+// distance from the search's ellipse is within the band: a stroke three pixels thick, with the
+// search's rounding, stays inside.
+constexpr int GATHER_RADIUS = 3;
+constexpr double BAND = 2.5;
+// After the first fit only pixels this near it are used: a pixel of a crossing curve or of
+// clutter pulls a least-squares fit by the square of its distance.
+constexpr double TRIM = 1.5;
+constexpr int ITERATIONS = 6;
+constexpr std::size_t MIN_PIXELS = 8;
+// The fit may move the centre and change the axes by this much (pixels, or share of the axis,
+// whichever is larger) before it is taken for a fit to something else.
+constexpr double MAX_SHIFT = 3.0;
+constexpr double MAX_SHIFT_SHARE = 0.1;
+constexpr double MAX_AXIS_CHANGE = 0.2;
+
+EllipseParameters parametersOf(const Ellipse& e)
+{
+    return {static_cast<double>(e.centerX), static_cast<double>(e.centerY),
+            static_cast<double>(e.majorAxis), static_cast<double>(e.minorAxis), e.angle};
+}
+
+// The active pixels around the outline pixels, each once, in row-major order.
+std::vector<PlanePoint> pixelsAround(const BinaryImage& image, const std::vector<Point>& outline)
+{
+    std::vector<std::int32_t> keys;
+    for (const Point& p : outline) {
+        for (int y = std::max(0, p.y - GATHER_RADIUS);
+             y <= std::min(image.height - 1, p.y + GATHER_RADIUS); ++y) {
+            const auto& row = image.rows[static_cast<std::size_t>(y)];
+            for (int x = std::max(0, p.x - GATHER_RADIUS);
+                 x <= std::min(image.width - 1, p.x + GATHER_RADIUS); ++x)
+                if (row[static_cast<std::size_t>(x)] != 0)
+                    keys.push_back(y * 65536 + x);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<PlanePoint> pixels;
+    pixels.reserve(keys.size());
+    for (std::int32_t key : keys)
+        pixels.push_back({static_cast<double>(key % 65536), static_cast<double>(key / 65536)});
+    return pixels;
+}
+
+std::vector<PlanePoint> within(const std::vector<PlanePoint>& pixels,
+                               const EllipseParameters& ellipse, double band)
+{
+    std::vector<PlanePoint> near;
+    for (const PlanePoint& p : pixels)
+        if (std::fabs(ConicFit::signedDistance(ellipse, p)) <= band)
+            near.push_back(p);
+    return near;
+}
+
+bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
+{
+    const double shift = std::max(MAX_SHIFT, MAX_SHIFT_SHARE * start.majorAxis);
+    return std::hypot(fit.centerX - start.centerX, fit.centerY - start.centerY) <= shift &&
+           std::fabs(fit.majorAxis - start.majorAxis) <=
+               std::max(MAX_SHIFT, MAX_AXIS_CHANGE * start.majorAxis) &&
+           std::fabs(fit.minorAxis - start.minorAxis) <=
+               std::max(MAX_SHIFT, MAX_AXIS_CHANGE * start.minorAxis);
+}
+
+} // namespace
+
+bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, EllipseParameters& result)
+{
+    const EllipseParameters start = parametersOf(ellipse);
+    if (!(start.majorAxis > 0) || !(start.minorAxis > 0))
+        return false;
+    // 1. The pixels of the band around the search's ellipse.
+    const std::vector<PlanePoint> band = within(pixelsAround(image, ellipse.points), start, BAND);
+    if (band.size() < MIN_PIXELS)
+        return false;
+    // 2. A first fit: the algebraic one when it is the closer, else the search's own ellipse.
+    EllipseParameters fit = start;
+    EllipseParameters algebraic;
+    if (ConicFit::fitAlgebraic(band, algebraic) && closeTo(algebraic, start) &&
+        ConicFit::rmsDistance(algebraic, band) < ConicFit::rmsDistance(start, band))
+        fit = algebraic;
+    // 3. Orthogonal distances, twice: the second time on the pixels near the first result.
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::vector<PlanePoint> near = within(band, fit, TRIM);
+        if (near.size() < MIN_PIXELS || !ConicFit::refineGeometric(near, fit, ITERATIONS))
+            return false;
+    }
+    if (!closeTo(fit, start))
+        return false;
+    result = fit;
+    return true;
+}
+
+} // namespace Trelm

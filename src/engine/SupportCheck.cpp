@@ -1,0 +1,319 @@
+#include "engine/SupportCheck.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "geometry/Pi.h"
+
+namespace Trelm
+{
+
+namespace
+{
+
+// The background is sampled this far off the outline, on both sides, in pixels: beyond the
+// outline's own stroke, near enough to see the same clutter.
+constexpr double BAND_OFFSETS[] = {3.5, 4.5, 5.5, 6.5};
+// Arc length between the positions the background is sampled at.
+constexpr double BAND_STEP = 1.0;
+// An inner parallel is used only while it stays this share of the minor semi-axis away from
+// the centre, so that a small ellipse does not sample its own opposite side.
+constexpr double INNER_REACH = 0.5;
+// Fewer pixels than this in a window give no direction.
+constexpr int MIN_DIRECTION_PIXELS = 3;
+// Positions probed in each sector of the normal's direction, and how far along the outline
+// each looks for its pixel.
+constexpr int PROBES_PER_SECTOR = 8;
+constexpr double PROBE_REACH = 1.0;
+// Dense steps per pixel of perimeter when spacing the samples by arc length.
+constexpr double STEPS_PER_PIXEL = 4.0;
+
+int nearestPixel(double coordinate)
+{
+    return static_cast<int>(std::floor(coordinate + 0.5));
+}
+
+} // namespace
+
+// A position near the outline with the outline's unit tangent and outward normal there.
+struct SupportCheck::OutlinePosition {
+    double x, y;
+    double tangentX, tangentY;
+    double normalX, normalY;
+};
+
+// The ellipse in its own frame: semi-axes a along the angle, b across.
+struct SupportCheck::Frame {
+    double cx, cy, a, b, c, s;
+
+    explicit Frame(const EllipseParameters& e)
+        : cx(e.centerX), cy(e.centerY), a(e.majorAxis / 2), b(e.minorAxis / 2),
+          c(std::cos(e.angle)), s(std::sin(e.angle))
+    {
+    }
+
+    // The position at parameter t: point a cos t, b sin t, tangent along its derivative,
+    // normal along (b cos t, a sin t), all rotated into the image.
+    OutlinePosition at(double t) const
+    {
+        const double ct = std::cos(t), st = std::sin(t);
+        const double speed = std::hypot(a * st, b * ct);
+        const double u = a * ct, v = b * st;
+        const double tu = -a * st / speed, tv = b * ct / speed;
+        const double nu = b * ct / speed, nv = a * st / speed;
+        return {cx + u * c - v * s, cy + u * s + v * c, tu * c - tv * s,
+                tu * s + tv * c,    nu * c - nv * s,    nu * s + nv * c};
+    }
+
+    double speed(double t) const { return std::hypot(a * std::sin(t), b * std::cos(t)); }
+};
+
+// Positions spaced by arc length along the outline, the first at the end of the major axis.
+std::vector<SupportCheck::OutlinePosition> SupportCheck::spacedPositions(const Frame& f,
+                                                                         double spacing)
+{
+    // Ramanujan's approximation; it only sets the density of the steps.
+    const double perimeter = PI * (3 * (f.a + f.b) - std::sqrt((3 * f.a + f.b) * (f.a + 3 * f.b)));
+    const int steps = std::max(64, static_cast<int>(std::ceil(perimeter * STEPS_PER_PIXEL)));
+    std::vector<OutlinePosition> positions;
+    positions.reserve(static_cast<std::size_t>(perimeter / spacing) + 2);
+    double travelled = spacing; // the first step emits a position
+    for (int i = 0; i < steps; ++i) {
+        const double t = 2 * PI * i / steps;
+        if (travelled >= spacing) {
+            travelled -= spacing;
+            positions.push_back(f.at(t));
+        }
+        travelled += f.speed(t) * 2 * PI / steps;
+    }
+    return positions;
+}
+
+// The same position moved along its normal; a parallel curve keeps tangent and normal.
+SupportCheck::OutlinePosition SupportCheck::shifted(const OutlinePosition& p, double offset)
+{
+    OutlinePosition q = p;
+    q.x += offset * p.normalX;
+    q.y += offset * p.normalY;
+    return q;
+}
+
+SupportCheck::SupportCheck(const BinaryImage& image) : SupportCheck(image, Rules()) {}
+
+SupportCheck::SupportCheck(const BinaryImage& image, const Rules& rules)
+    : image_(image), rules_(rules)
+{
+}
+
+bool SupportCheck::inside(double x, double y) const
+{
+    const int px = nearestPixel(x), py = nearestPixel(y);
+    return px >= 0 && py >= 0 && px < image_.width && py < image_.height;
+}
+
+bool SupportCheck::active(int x, int y) const
+{
+    return x >= 0 && y >= 0 && x < image_.width && y < image_.height &&
+           image_.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] != 0;
+}
+
+// Whether the active pixels around (x, y) run along the tangent: the principal axis of their
+// positions lies within the alignment angle of it.
+bool SupportCheck::runsAlong(int x, int y, double tangentX, double tangentY) const
+{
+    const int r = rules_.directionRadius;
+    int count = 0;
+    double sumX = 0, sumY = 0, sumXX = 0, sumYY = 0, sumXY = 0;
+    for (int dy = -r; dy <= r; ++dy) {
+        for (int dx = -r; dx <= r; ++dx) {
+            if (!active(x + dx, y + dy))
+                continue;
+            ++count;
+            sumX += dx;
+            sumY += dy;
+            sumXX += dx * dx;
+            sumYY += dy * dy;
+            sumXY += dx * dy;
+        }
+    }
+    if (count < MIN_DIRECTION_PIXELS)
+        return false;
+    const double n = count;
+    const double xx = sumXX / n - (sumX / n) * (sumX / n);
+    const double yy = sumYY / n - (sumY / n) * (sumY / n);
+    const double xy = sumXY / n - (sumX / n) * (sumY / n);
+    const double direction = 0.5 * std::atan2(2 * xy, xx - yy);
+    const double sine = std::fabs(std::cos(direction) * tangentY - std::sin(direction) * tangentX);
+    return sine <= std::sin(rules_.alignment);
+}
+
+// Whether an active pixel lies within the tolerance across the outline and within reach along
+// it, its neighbours running along the outline.
+bool SupportCheck::supports(const OutlinePosition& p, double reach) const
+{
+    const int r = static_cast<int>(std::ceil(std::max(rules_.tolerance, reach)));
+    const int px = nearestPixel(p.x), py = nearestPixel(p.y);
+    for (int y = py - r; y <= py + r; ++y) {
+        for (int x = px - r; x <= px + r; ++x) {
+            if (!active(x, y))
+                continue;
+            const double dx = x - p.x, dy = y - p.y;
+            if (std::fabs(dx * p.normalX + dy * p.normalY) > rules_.tolerance ||
+                std::fabs(dx * p.tangentX + dy * p.tangentY) > reach)
+                continue;
+            if (rules_.alignment <= 0 || runsAlong(x, y, p.tangentX, p.tangentY))
+                return true;
+        }
+    }
+    return false;
+}
+
+SupportCheck::Measure SupportCheck::measure(const Ellipse& ellipse) const
+{
+    return measure(EllipseParameters{static_cast<double>(ellipse.centerX),
+                                     static_cast<double>(ellipse.centerY),
+                                     static_cast<double>(ellipse.majorAxis),
+                                     static_cast<double>(ellipse.minorAxis), ellipse.angle});
+}
+
+SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) const
+{
+    Measure m;
+    const Frame frame(ellipse);
+    if (!(frame.a > 0) || !(frame.b > 0))
+        return m;
+    const double reach = rules_.spacing / 2;
+    // Every position samples the background; every stride-th one is a sample of the support,
+    // so that no pixel supports two samples.
+    const int stride = std::max(1, static_cast<int>(std::lround(rules_.spacing / BAND_STEP)));
+    std::int64_t trials = 0, hits = 0;
+    const double innerLimit = INNER_REACH * frame.b;
+    int index = 0;
+    for (const OutlinePosition& p : spacedPositions(frame, BAND_STEP)) {
+        const bool sample = index++ % stride == 0;
+        if (!inside(p.x, p.y))
+            continue;
+        if (sample) {
+            ++m.samples;
+            if (supports(p, reach))
+                ++m.supported;
+        }
+        // The parallels off the image are not sampled.
+        for (double offset : BAND_OFFSETS) {
+            for (double side : {1.0, -1.0}) {
+                if (side < 0 && offset > innerLimit)
+                    continue;
+                const OutlinePosition q = shifted(p, side * offset);
+                if (!inside(q.x, q.y))
+                    continue;
+                ++trials;
+                if (supports(q, reach))
+                    ++hits;
+            }
+        }
+    }
+    // One hit and one miss added: an empty band still leaves some chance of clutter.
+    m.density = static_cast<double>(hits + 1) / static_cast<double>(trials + 2);
+    measureSectors(frame, m);
+    // The points the candidate was built through are supported whatever the image holds.
+    const std::int32_t given = std::min({rules_.givenPoints, m.samples, m.supported});
+    m.log10FalseAlarms =
+        log10TestCount() + log10BinomialTail(m.samples - given, m.supported - given, m.density);
+    return m;
+}
+
+// Sectors of the normal's direction, each probed at positions evenly spread in that direction:
+// a thin ellipse turns most of its normal at its ends, where straight clutter cannot follow it.
+void SupportCheck::measureSectors(const Frame& frame, Measure& m) const
+{
+    const int sectorCount = std::max(1, rules_.sectors);
+    for (int sector = 0; sector < sectorCount; ++sector) {
+        int present = 0, supported = 0;
+        for (int probe = 0; probe < PROBES_PER_SECTOR; ++probe) {
+            // The normal's direction in the ellipse's frame, and the parameter that has it.
+            const double direction =
+                2 * PI * (sector + (probe + 0.5) / PROBES_PER_SECTOR) / sectorCount;
+            const double t =
+                std::atan2(std::sin(direction) / frame.a, std::cos(direction) / frame.b);
+            const OutlinePosition p = frame.at(t);
+            if (!inside(p.x, p.y))
+                continue;
+            ++present;
+            if (supports(p, PROBE_REACH))
+                ++supported;
+        }
+        if (present == 0)
+            continue;
+        ++m.presentSectors;
+        if (supported >= rules_.sectorShare * present)
+            ++m.sectors;
+    }
+}
+
+std::int32_t SupportCheck::neededSectors(std::int32_t wholeOutline, const Measure& measure) const
+{
+    const std::int64_t sectorCount = std::max(1, rules_.sectors);
+    // Rounded up: a whole outline needs exactly the given number.
+    return static_cast<std::int32_t>(
+        (wholeOutline * static_cast<std::int64_t>(measure.presentSectors) + sectorCount - 1) /
+        sectorCount);
+}
+
+bool SupportCheck::accepts(const Measure& measure) const
+{
+    if (measure.samples == 0 || !(measure.log10FalseAlarms < rules_.log10MaxFalseAlarms))
+        return false;
+    return measure.sectors >= neededSectors(rules_.minSectors, measure) ||
+           (measure.sectors >= neededSectors(rules_.minBunchedSectors, measure) &&
+            measure.log10FalseAlarms < rules_.log10MaxBunchedFalseAlarms);
+}
+
+double SupportCheck::log10TestCount() const
+{
+    const double pixels = static_cast<double>(image_.width) * static_cast<double>(image_.height);
+    const double geometric = pixels > 1 ? 2.5 * std::log10(pixels) : 0.0;
+    // Candidates are built through five active pixels: C(N, 5) of them, more than the
+    // geometric count in clutter.
+    double choose = 0.0;
+    const double n = image_.activeCount;
+    for (int j = 0; j < 5; ++j)
+        choose += n - j > 0 ? std::log10((n - j) / (j + 1)) : 0.0;
+    return std::max(geometric, choose);
+}
+
+double SupportCheck::log10BinomialTail(std::int32_t n, std::int32_t k, double p)
+{
+    if (k <= 0)
+        return 0.0;
+    if (k > n || !(p > 0))
+        return -std::numeric_limits<double>::infinity();
+    if (p >= 1)
+        return 0.0;
+    // ln C(n, k) as a sum of logarithms of ratios: no factorial overflows, no shared state.
+    double logChoose = 0.0;
+    for (std::int32_t j = 1; j <= k; ++j)
+        logChoose += std::log(static_cast<double>(n - k + j) / j);
+    const double logOdds = std::log(p) - std::log1p(-p);
+    double logTerm = logChoose + k * std::log(p) + (n - k) * std::log1p(-p);
+    // Log-sum-exp over the terms k..n, scaled by the largest seen so far.
+    double largest = logTerm;
+    double sum = 0.0;
+    for (std::int32_t i = k; i <= n; ++i) {
+        if (logTerm > largest) {
+            sum *= std::exp(largest - logTerm);
+            largest = logTerm;
+        }
+        const double relative = std::exp(logTerm - largest);
+        sum += relative;
+        // Past the mode the terms only shrink: stop once they no longer change the sum.
+        if (i > n * p && relative < 1e-17 * sum)
+            break;
+        if (i < n)
+            logTerm += std::log(static_cast<double>(n - i) / (i + 1)) + logOdds;
+    }
+    return (largest + std::log(sum)) / std::log(10.0);
+}
+
+} // namespace Trelm

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/ConicFit.h"
+#include "geometry/Ellipse.h"
+#include "image/BinaryImage.h"
+
+namespace Trelm
+{
+
+/// Decides whether an ellipse's support in the image is beyond chance (a-contrario). Positions
+/// spread evenly along the outline count as supported when an active pixel lies close across
+/// the outline and the pixels around it run along it. Clutter alone would support a position
+/// with the chance measured the same way on curves parallel to the outline, a few pixels off;
+/// the binomial tail of the observed support under that chance, times the number of ellipses
+/// the search could try in that image, is the expected number of false detections, which must
+/// stay below one. The support must also cover most directions of the outline's normal, so that
+/// lines and curves that only touch the ellipse on one side do not make one.
+class SupportCheck
+{
+  public:
+    /// The limits of the check, in pixels and radians.
+    struct Rules {
+        /// Arc length between sampled positions: each looks for its pixel half of it along the
+        /// outline either way, so that no pixel supports two of them.
+        double spacing = 3.0;
+        /// Largest distance across the outline of a supporting pixel's centre: a one-pixel
+        /// stroke's pixels lie within half a diagonal of the curve they were drawn from.
+        double tolerance = 0.75;
+        /// Largest angle between the outline and the local run of pixels.
+        double alignment = 0.35;
+        /// Half side of the window the local run of pixels is measured in.
+        int directionRadius = 2;
+        /// Expected false detections at or above which an ellipse is refused, as log10.
+        double log10MaxFalseAlarms = 0.0;
+        /// Sectors of the normal's direction, and how many must hold support (fewer in
+        /// proportion when the image border cuts the outline).
+        int sectors = 16;
+        int minSectors = 10;
+        /// Support bunched on fewer sectors, down to this many, passes only with far stronger
+        /// evidence: a partial outline, not a curve that merely touches the ellipse.
+        int minBunchedSectors = 8;
+        double log10MaxBunchedFalseAlarms = -40.0;
+        /// A sector holds support when at least this share of its positions is supported.
+        double sectorShare = 0.5;
+        /// Points the candidate was built through, supported by construction: not evidence.
+        std::int32_t givenPoints = 5;
+    };
+
+    /// What the check measured.
+    struct Measure {
+        /// Sampled outline positions inside the image, and the supported ones.
+        std::int32_t samples = 0;
+        std::int32_t supported = 0;
+        /// Chance that a position is supported by clutter, measured around the outline.
+        double density = 0.0;
+        /// Sectors holding support, and those with a sampled position (an outline cut by the
+        /// image border has fewer).
+        std::int32_t sectors = 0;
+        std::int32_t presentSectors = 0;
+        /// Expected number of false detections, as log10.
+        double log10FalseAlarms = 0.0;
+    };
+
+    /// A check on the image with the default rules, or with the given ones.
+    explicit SupportCheck(const BinaryImage& image);
+    SupportCheck(const BinaryImage& image, const Rules& rules);
+
+    /// Measures the support of the ellipse in the image.
+    Measure measure(const EllipseParameters& ellipse) const;
+    Measure measure(const Ellipse& ellipse) const;
+    /// Whether the measured support makes the ellipse a detection.
+    bool accepts(const Measure& measure) const;
+    bool accepts(const EllipseParameters& ellipse) const { return accepts(measure(ellipse)); }
+
+    /// log10 of the number of ellipses the search could test in the image: the larger of the
+    /// geometric count (five parameters, each taking about as many values as the image is wide
+    /// or high: (W·H)^2.5) and the number of five-pixel candidates, C(N, 5) for N active pixels.
+    double log10TestCount() const;
+    /// log10 of P[X >= k] for X binomial with n trials of chance p; -infinity when impossible.
+    static double log10BinomialTail(std::int32_t n, std::int32_t k, double p);
+
+  private:
+    struct Frame;
+    struct OutlinePosition;
+
+    static std::vector<OutlinePosition> spacedPositions(const Frame& frame, double spacing);
+    static OutlinePosition shifted(const OutlinePosition& p, double offset);
+    void measureSectors(const Frame& frame, Measure& m) const;
+    std::int32_t neededSectors(std::int32_t wholeOutline, const Measure& measure) const;
+    bool inside(double x, double y) const;
+    bool active(int x, int y) const;
+    bool supports(const OutlinePosition& p, double reach) const;
+    bool runsAlong(int x, int y, double tangentX, double tangentY) const;
+
+    const BinaryImage& image_;
+    Rules rules_;
+};
+
+} // namespace Trelm
