@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails on any include that runs upward or sideways between the layers of src/:
-# driver -> engine -> genetic -> geometry, image -> core.
+# driver -> engine -> genetic -> geometry, image -> core; include/korvath is the driver's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rank() {
@@ -14,6 +14,9 @@ while IFS= read -r line; do
     file=${line%%:*}
     included=$(sed -E 's/.*#include "([^/"]+)\/.*/\1/' <<< "$line")
     layer=$(cut -d/ -f2 <<< "$file")
+    # The library's public header is the driver layer's face.
+    [ "$included" = korvath ] && included=driver
+    [ "$layer" = korvath ] && layer=driver
     [ "$included" = "$layer" ] && continue
     if [ "$(rank "$included")" -ge "$(rank "$layer")" ]; then
         echo "layering: $file includes $included/, which is not below $layer/"

@@ -5,7 +5,9 @@ set -euo pipefail
 # liblapack3 and libblas3 are the reference implementations the build links against.
 packages=(cmake make g++ libboost-program-options-dev liblapacke-dev liblapack3 libblas3
           libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev) # the fuzz targets
+          clang libclang-rt-14-dev   # the fuzz targets
+          libpng-dev                 # PNG input
+          python3 python3-dev pybind11-dev python3-numpy python3-pytest) # the Python module
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

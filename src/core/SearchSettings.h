@@ -33,6 +33,9 @@ struct SearchSettings {
     bool refine = false;
     /// Number of images searched at once; 0 means one per core.
     std::uint32_t jobs = 1;
+    /// Light pixels of grey and colour pictures are active instead of dark ones: edge maps
+    /// stored white on black.
+    bool lightIsActive = false;
 };
 
 } // namespace Trelm

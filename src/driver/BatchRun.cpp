@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "core/Constants.h"
+#include "driver/ImageSearch.h"
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
 #include "driver/TickCounter.h"
-#include "engine/ClusterGA.h"
 #include "image/PgmFile.h"
 
 namespace Trelm
@@ -24,11 +24,6 @@ namespace Trelm
 namespace
 {
 
-// Every image starts from the same seed, so an image gives the same result wherever it is.
-constexpr std::uint32_t IMAGE_SEED = 311;
-// A chromosome can still mature into a solution over this many steps without evaluations;
-// after that, a search that spends nothing and finds nothing can no longer change.
-constexpr int STALLED_STEPS = 5;
 // Exit status when the batch ran but its console output could not be written.
 constexpr int LOST_OUTPUT = 2;
 
@@ -106,7 +101,7 @@ RunContext BatchRun::contextForImage(std::ostream& out) const
     RunContext context;
     context.settings = settings_;
     context.verbosity = verbosity_;
-    context.random.seed(IMAGE_SEED);
+    context.random.seed(ImageSearch::IMAGE_SEED);
     context.output = &out;
     return context;
 }
@@ -243,12 +238,7 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     if (!collision.empty())
         throw std::runtime_error(collision);
     SharedChromosomes& solutions = outcome.solutions;
-    {
-        // The engine, its image and its distance bound are gone before the result image is
-        // built: the solutions outlive it, and memory holds at most two grids at a time.
-        ClusterGA engine(context, fileName, ELLIPSE_BIT);
-        runSteps(engine, fileName, solutions);
-    }
+    solutions = std::move(ImageSearch::run(context, fileName).solutions);
     if (context.budgetExceeded())
         out << "Execution stopped due to fitness evaluations number\n\n";
     const std::uint32_t imageEnd = tickCount();
@@ -273,46 +263,6 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     return solutionCount > 0 && written;
 }
 
-void BatchRun::runSteps(ClusterGA& engine, const std::string& fileName,
-                        SharedChromosomes& solutions)
-{
-    RunContext& context = engine.context();
-    int stalledSteps = 0;
-    for (;;) {
-        if (context.talks(Verbosity::STEP))
-            context.out() << "\n"
-                          << solutions.size() << " solutions found so far. "
-                          << engine.clusterCount() << " more being explored...\n\n";
-        const std::uint32_t evaluationsBefore = context.evaluationCount;
-        const std::size_t solutionsBefore = solutions.size();
-        engine.step();
-        if (context.settings.progress)
-            writeStepImage(engine, fileName);
-        const bool goOn = engine.checkSolutions(solutions);
-        if (!goOn || context.budgetExceeded())
-            return;
-        const bool stalled =
-            context.evaluationCount == evaluationsBefore && solutions.size() == solutionsBefore;
-        stalledSteps = stalled ? stalledSteps + 1 : 0;
-        if (stalledSteps > STALLED_STEPS) {
-            context.out() << "Execution stopped because the search no longer changes\n\n";
-            return;
-        }
-    }
-}
-
-bool BatchRun::writeStepImage(ClusterGA& engine, const std::string& fileName)
-{
-    const RunContext& context = engine.context();
-    std::vector<Chromosome*> bestOfClusters;
-    engine.collectBest(bestOfClusters);
-    engine.image.restoreClearedPixels();
-    const BinaryImage output = makeOutputImage(
-        engine.image, bestOfClusters, context.settings.drawReal, context.settings.drawingThickness);
-    return !PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows,
-                       output.width, context.out());
-}
-
 bool BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
                                const SharedChromosomes& solutions, double& completenessSum,
                                double& distanceSum) const
@@ -326,7 +276,7 @@ bool BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
     }
     // The stored picture with every pixel, not the engine's image that lost the solutions.
     BinaryImage fresh;
-    fresh.load(fileName, context.out());
+    fresh.load(fileName, context.out(), settings_.lightIsActive);
     const BinaryImage output =
         makeOutputImage(fresh, solutions.items(), settings_.drawReal, settings_.drawingThickness);
     return !PGMB_WRITE(resultImageName(fileName), output.height, output.rows, output.width,

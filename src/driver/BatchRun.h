@@ -13,8 +13,6 @@
 namespace Trelm
 {
 
-class ClusterGA;
-
 /// The program: reads the options, searches every image file, reports the results and a
 /// summary. An image that fails is reported and counted, and the batch goes on. Each image's
 /// search gets a run context of its own, seeded alike, so an image gives the same result
@@ -24,12 +22,6 @@ class BatchRun
   public:
     /// Runs the whole program; returns the exit status.
     int run(int argc, const char* const argv[]);
-
-    /// The step loop of one image: steps and solution checks until the engine says stop, the
-    /// budget is exceeded or the search can no longer change, with the progress images when
-    /// asked for.
-    static void runSteps(ClusterGA& engine, const std::string& fileName,
-                         SharedChromosomes& solutions);
 
   private:
     /// What one image's search leaves for the summary and the report.
@@ -46,7 +38,6 @@ class BatchRun
     ImageOutcome processImage(std::size_t index, std::ostream& out) const;
     void finishImage(std::size_t index, ImageOutcome& outcome);
     bool searchImage(std::size_t index, RunContext& context, ImageOutcome& outcome) const;
-    static bool writeStepImage(ClusterGA& engine, const std::string& fileName);
     bool reportSolutions(const std::string& fileName, RunContext& context,
                          const SharedChromosomes& solutions, double& completenessSum,
                          double& distanceSum) const;

@@ -8,7 +8,7 @@
 
 #include <boost/program_options.hpp>
 
-#include "core/Rounding.h"
+#include "core/SettingsBounds.h"
 
 namespace po = boost::program_options;
 
@@ -23,32 +23,9 @@ const char* const AUTHOR = "Brannoc";
 const double VERSION = 1.0;
 const char* const CONFIG_FILE = "settings.cfg";
 
-// Bounds of what one generation step can do. A step visits every cluster, at most
-// populations of them (plus the few that a very complete outcast founds anyway), and for a
-// cluster of N = min(size, cluster-size) members, with round(x) = trunc(x + 0.5), it makes:
-//   E = round(N * elite-proportion) elites (1 when below 2), drawn alternately from the
-//       completeness and the distance pool, so ceil(E / 2) of them from a pool of N;
-//   K = round((1 - discard-proportion) * N) offspring, ceil(K / 4) calls that give 4 each;
-//   injections until the cluster holds cluster-size members;
-//   M = round(cluster-size * mutation-rate) mutations at positions drawn from E + 1 to
-//       present - 1, where present >= cluster-size once the injections are done.
-// E and K grow with N, so they are checked at their largest, N = cluster-size.
-
-// 250 times the default of 40; an empty first cluster has no best member, so at least 1.
-constexpr std::uint32_t MIN_CLUSTER_SIZE = 1;
-constexpr std::uint32_t MAX_CLUSTER_SIZE = 10000;
-// populations * cluster-size members filled by one step: 625 times the default 40 * 40.
-constexpr std::uint64_t MAX_STEP_MEMBERS = 1000000;
-// ceil(E / 2) <= N elites from one pool: E <= 2 * cluster-size, or the pool runs dry.
-constexpr double MAX_ELITES_PER_MEMBER = 2;
-// 4 * ceil(K / 4) <= 4 * cluster-size, that is K <= 4 * cluster-size: with E and the
-// injections, a new cluster holds at most 6 * cluster-size members.
-constexpr double MAX_OFFSPRING_PER_MEMBER = 4;
-// M <= 10 * cluster-size mutations, each a copy and one evaluation.
-constexpr double MAX_MUTATIONS_PER_MEMBER = 10;
-// Mutation positions E + 1 to present - 1 exist for every present >= cluster-size only when
-// E <= cluster-size - 2.
-constexpr double MUTATION_SPARE_MEMBERS = 2;
+// The smallest and largest cluster sizes; the other bounds are checked on the whole settings.
+using SettingsBounds::MAX_CLUSTER_SIZE;
+using SettingsBounds::MIN_CLUSTER_SIZE;
 
 struct OptionSets {
     po::options_description generic{"Command Line Options"};
@@ -174,6 +151,8 @@ void declareHidden(po::options_description& hidden, SearchSettings& s)
         "Refit every solution to its matched pixels for sub-pixel parameters");
     add("jobs,j", unsignedValue(&s.jobs, 1u),
         "Number of images searched at once (0: one per core)");
+    add("light-is-active", po::bool_switch(&s.lightIsActive),
+        "Make light pixels of PNG, PGM and BMP images active instead of dark ones");
 }
 
 void buildOptionSets(OptionSets& sets, SearchSettings& s, std::int32_t& verbosity)
@@ -308,17 +287,12 @@ bool wasGiven(const ParsedSources& sources, const std::string& name)
     return false;
 }
 
-// An option that checkCombination may blame, with its value.
-struct Suspect {
-    const char* name;
-    double value;
-};
-
 // Blames the first suspect the user gave. The defaults pass every check, so one was given.
-std::string blame(const ParsedSources& sources, std::initializer_list<Suspect> suspects)
+std::string blame(const ParsedSources& sources,
+                  const std::vector<SettingsBounds::Suspect>& suspects)
 {
-    const Suspect* chosen = suspects.begin();
-    for (const Suspect& suspect : suspects) {
+    const SettingsBounds::Suspect* chosen = &suspects.front();
+    for (const SettingsBounds::Suspect& suspect : suspects) {
         if (wasGiven(sources, suspect.name)) {
             chosen = &suspect;
             break;
@@ -327,29 +301,12 @@ std::string blame(const ParsedSources& sources, std::initializer_list<Suspect> s
     return invalidArgument(sources, chosen->name, textOf(chosen->value));
 }
 
-// The message for settings that no generation step can work with (see the bounds above), or
-// "" when the step can be formed.
+// The message for settings that no generation step can work with, or "" when the step can be
+// formed.
 std::string checkCombination(const SearchSettings& s, const ParsedSources& sources)
 {
-    const double size = s.clusterSize;
-    const Suspect elites{"elite-proportion", s.eliteProportion};
-    const Suspect mutations{"mutation-rate", s.mutationRate};
-
-    if (std::uint64_t{s.populations} * s.clusterSize > MAX_STEP_MEMBERS)
-        return blame(sources, {{"populations", static_cast<double>(s.populations)}});
-    double eliteCount = roundHalfTowardZero(size * s.eliteProportion);
-    if (eliteCount < 2)
-        eliteCount = 1;
-    if (eliteCount > MAX_ELITES_PER_MEMBER * size)
-        return blame(sources, {elites});
-    if (roundHalfTowardZero((1 - s.discardProportion) * size) > MAX_OFFSPRING_PER_MEMBER * size)
-        return blame(sources, {{"discard-proportion", s.discardProportion}});
-    const double mutationCount = roundHalfTowardZero(size * s.mutationRate);
-    if (mutationCount > MAX_MUTATIONS_PER_MEMBER * size)
-        return blame(sources, {mutations});
-    if (mutationCount > 0 && eliteCount > size - MUTATION_SPARE_MEMBERS)
-        return blame(sources, {elites, mutations});
-    return "";
+    const std::vector<SettingsBounds::Suspect> suspects = SettingsBounds::unworkable(s);
+    return suspects.empty() ? "" : blame(sources, suspects);
 }
 
 } // namespace

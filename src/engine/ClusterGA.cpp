@@ -13,7 +13,7 @@ ClusterGA::ClusterGA(RunContext& context, const std::string& fileName, std::uint
     : figureMask(mask), limits(context.settings.minAxis), context_(context),
       settings_(context.settings)
 {
-    if (!image.load(fileName, context_.out()))
+    if (!image.load(fileName, context_.out(), settings_.lightIsActive))
         throw InvalidParameterException("Error trying to load image");
     image.rebuildActivePoints();
     bound_.rebuild(image);

@@ -1,11 +1,15 @@
 #include "image/BinaryImage.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "core/Exceptions.h"
 #include "core/Random.h"
 #include "image/BmpPicture.h"
+#include "image/GreyLevel.h"
 #include "image/PbmFile.h"
+#include "image/PgmPicture.h"
+#include "image/PngPicture.h"
 
 namespace Trelm
 {
@@ -16,32 +20,34 @@ namespace
 constexpr int MISSES_BEFORE_REBUILD = 100;
 } // namespace
 
-bool BinaryImage::load(const std::string& fileName, std::ostream& messages)
+bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool lightIsActive)
 {
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string::npos)
         throw InvalidParameterException(
             "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename");
     const std::string extension = fileName.substr(dot);
-    if (extension == ".bmp" || extension == ".pbm") {
-        // A FIFO or a device would block or never end: only regular files are read.
-        std::error_code error;
-        const auto status = std::filesystem::status(fileName, error);
-        if (!error && std::filesystem::exists(status) &&
-            !std::filesystem::is_regular_file(status)) {
-            messages << "\nCannot read " << fileName << ": it is not a regular file.\n";
-            return false;
-        }
+    if (extension != ".bmp" && extension != ".pbm" && extension != ".png" && extension != ".pgm")
+        throw InvalidParameterException("Unknown image format");
+    // A FIFO or a device would block or never end: only regular files are read.
+    std::error_code error;
+    const auto status = std::filesystem::status(fileName, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        messages << "\nCannot read " << fileName << ": it is not a regular file.\n";
+        return false;
     }
     bool loaded = false;
     rows.clear();
     height = width = 0;
     if (extension == ".bmp") {
-        loaded = loadBmp(fileName, messages);
-    } else if (extension == ".pbm") {
-        loaded = !PBMB_READ(fileName, width, height, rows, messages);
+        loaded = loadBmp(fileName, messages, lightIsActive);
+    } else if (extension == ".png") {
+        loaded = loadPng(fileName, messages, lightIsActive);
+    } else if (extension == ".pgm") {
+        loaded = loadPgm(fileName, messages, lightIsActive);
     } else {
-        throw InvalidParameterException("Unknown image format");
+        // A bit map, not a grey one: its 1 is ink whatever lightIsActive says.
+        loaded = !PBMB_READ(fileName, width, height, rows, messages);
     }
     // A failed read may leave fewer rows than the header promised; keep the table consistent.
     rows.resize(static_cast<std::size_t>(height));
@@ -53,23 +59,54 @@ bool BinaryImage::load(const std::string& fileName, std::ostream& messages)
     return loaded;
 }
 
-bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages)
+bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages, bool lightIsActive)
 {
     BmpPicture picture;
     if (!picture.readFile(fileName, messages))
         return false;
-    width = picture.width;
-    height = picture.height;
-    rows.assign(static_cast<std::size_t>(height), std::vector<std::uint8_t>(width, 0));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
+    PixelRows dark(static_cast<std::size_t>(picture.height),
+                   std::vector<std::uint8_t>(static_cast<std::size_t>(picture.width), 0));
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
             const BmpColor color = picture.pixel(x, y);
-            // Dark pixels are active, as a PBM's 1 is black: the mean of red, green, blue < 128.
+            // Dark, as a PBM's 1 is black: the mean of red, green and blue below 128.
             const int sum = color.red + color.green + color.blue;
-            rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = sum < 3 * 128 ? 1 : 0;
+            dark[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
+                isDarkPixel(static_cast<std::uint32_t>(sum), 3, 255) ? 1 : 0;
         }
     }
+    adoptDarkPixels(picture.width, picture.height, std::move(dark), lightIsActive);
     return true;
+}
+
+bool BinaryImage::loadPng(const std::string& fileName, std::ostream& messages, bool lightIsActive)
+{
+    PngPicture picture;
+    if (!picture.readFile(fileName, messages))
+        return false;
+    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), lightIsActive);
+    return true;
+}
+
+bool BinaryImage::loadPgm(const std::string& fileName, std::ostream& messages, bool lightIsActive)
+{
+    PgmPicture picture;
+    if (!picture.readFile(fileName, messages))
+        return false;
+    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), lightIsActive);
+    return true;
+}
+
+void BinaryImage::adoptDarkPixels(int newWidth, int newHeight, PixelRows dark, bool lightIsActive)
+{
+    width = newWidth;
+    height = newHeight;
+    rows = std::move(dark);
+    // Light is exactly "not dark": an edge map stored white on black is its complement.
+    if (lightIsActive)
+        for (auto& row : rows)
+            for (std::uint8_t& pixel : row)
+                pixel ^= 1;
 }
 
 void BinaryImage::rebuildActivePoints()

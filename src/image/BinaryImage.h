@@ -34,9 +34,11 @@ class BinaryImage
     std::int32_t activeCount = 0;
     bool depleted = false;
 
-    /// Fills the image from a ".pbm" or ".bmp" file; true on success. The readers' messages
-    /// go to the given stream.
-    bool load(const std::string& fileName, std::ostream& messages = std::cout);
+    /// Fills the image from a ".pbm", ".bmp", ".png" or ".pgm" file; true on success. The
+    /// readers' messages go to the given stream. A pixel of a grey or colour picture is active
+    /// when dark, or when light with lightIsActive; a PBM's 1 is active either way.
+    bool load(const std::string& fileName, std::ostream& messages = std::cout,
+              bool lightIsActive = false);
 
     /// Recomputes the active points, their count, the bounding box (only ever widened) and
     /// the depleted flag (only ever set).
@@ -59,7 +61,10 @@ class BinaryImage
     void resize(int newHeight, int newWidth, std::uint8_t value);
 
   private:
-    bool loadBmp(const std::string& fileName, std::ostream& messages);
+    bool loadBmp(const std::string& fileName, std::ostream& messages, bool lightIsActive);
+    bool loadPng(const std::string& fileName, std::ostream& messages, bool lightIsActive);
+    bool loadPgm(const std::string& fileName, std::ostream& messages, bool lightIsActive);
+    void adoptDarkPixels(int newWidth, int newHeight, PixelRows dark, bool lightIsActive);
 };
 
 } // namespace Trelm

@@ -3,7 +3,7 @@
 #include <sstream>
 #include <thread>
 
-#include "driver/BatchRun.h"
+#include "driver/ImageSearch.h"
 #include "engine/ClusterGA.h"
 #include "support/TestSupport.h"
 
@@ -44,7 +44,7 @@ std::string search(BinaryImage image)
     {
         ClusterGA engine(context, std::move(image));
         engine.createInitialCluster();
-        BatchRun::runSteps(engine, "unused.pbm", solutions);
+        ImageSearch::runSteps(engine, "unused.pbm", solutions);
     }
     for (const Chromosome* solution : solutions.items())
         solution->print(console);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/BatchRun.h"
+#include "driver/ImageSearch.h"
 #include "engine/EngineFixture.h"
 
 using namespace Trelm;
@@ -15,7 +15,7 @@ std::vector<std::string> detect(BinaryImage image, SharedChromosomes& solutions)
     testRun().random.seed(311);
     ClusterGA engine(testRun(), std::move(image));
     engine.createInitialCluster();
-    BatchRun::runSteps(engine, "unused.pbm", solutions);
+    ImageSearch::runSteps(engine, "unused.pbm", solutions);
     std::vector<std::string> lines;
     for (const Chromosome* solution : solutions.items()) {
         std::ostringstream out;

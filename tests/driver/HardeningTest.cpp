@@ -5,7 +5,7 @@
 #include <map>
 #include <sys/stat.h>
 
-#include "driver/BatchRun.h"
+#include "driver/ImageSearch.h"
 #include "engine/EngineFixture.h"
 #include "support/TestSupport.h"
 
@@ -202,7 +202,7 @@ TEST_F(StalledSearchTest, ASearchThatNoLongerChangesEnds)
     testRun().settings.clusterSize = 1;
     addCluster({make(0.3, 0.3)});
     CoutCapture capture;
-    BatchRun::runSteps(*engine, "unused.pbm", solutions);
+    ImageSearch::runSteps(*engine, "unused.pbm", solutions);
     EXPECT_THAT(capture.text(),
                 HasSubstr("Execution stopped because the search no longer changes"));
     EXPECT_LT(engine->stepCount, 10);

@@ -239,6 +239,19 @@ TEST_F(SearchSettingsTest, JobsOptionIsHiddenButAccepted)
     EXPECT_THAT(output, ::testing::Not(HasSubstr("jobs")));
 }
 
+TEST_F(SearchSettingsTest, LightIsActiveOptionIsHiddenButAccepted)
+{
+    ASSERT_FALSE(parse({"a.png"}));
+    EXPECT_FALSE(testRun().settings.lightIsActive);
+    ASSERT_FALSE(parse({"--light-is-active", "a.png"}));
+    EXPECT_TRUE(testRun().settings.lightIsActive);
+    writeConfig("light-is-active=true\n");
+    ASSERT_FALSE(parse({"a.png"}));
+    EXPECT_TRUE(testRun().settings.lightIsActive);
+    EXPECT_TRUE(parse({"--help"}));
+    EXPECT_THAT(output, ::testing::Not(HasSubstr("light")));
+}
+
 TEST_F(SearchSettingsTest, HelpTextIsUnchanged)
 {
     EXPECT_TRUE(parse({"--help"}));

@@ -15,7 +15,7 @@
 
 #include "FuzzSupport.h"
 #include "core/RunContext.h"
-#include "driver/BatchRun.h"
+#include "driver/ImageSearch.h"
 #include "driver/Options.h"
 #include "engine/ClusterGA.h"
 #include "image/BinaryImage.h"
@@ -161,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SharedChromosomes solutions;
     try {
         ClusterGA engine(context, std::move(image));
-        BatchRun::runSteps(engine, "fuzz.pbm", solutions);
+        ImageSearch::runSteps(engine, "fuzz.pbm", solutions);
     } catch (const std::exception& error) {
         fail(error.what());
     } catch (const char* text) {

@@ -1,9 +1,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+
 #include "core/Exceptions.h"
 #include "core/Random.h"
 #include "image/BinaryImage.h"
+#include "support/PictureFiles.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
@@ -143,4 +149,110 @@ TEST(BinaryImage, ClearAndRestore)
     image.restoreClearedPixels();
     EXPECT_EQ(image.rows, before);
     EXPECT_TRUE(image.clearedPoints.empty());
+}
+
+namespace
+{
+
+PixelRows complement(PixelRows rows)
+{
+    for (auto& row : rows)
+        for (std::uint8_t& pixel : row)
+            pixel ^= 1;
+    return rows;
+}
+
+} // namespace
+
+TEST(BinaryImage, GreyAndColourPicturesHaveTheirDarkPixelsActive)
+{
+    TempDir dir;
+    const BinaryImage picture = imageFromText({"#..#.", ".##..", "....#"});
+    writePng(dir.file("picture.png"), picture);
+    writePgm(dir.file("picture.pgm"), picture);
+    writeBmp(dir.file("picture.bmp"), picture);
+    for (const char* name : {"picture.png", "picture.pgm", "picture.bmp"}) {
+        BinaryImage loaded;
+        ASSERT_TRUE(loaded.load(dir.file(name))) << name;
+        EXPECT_EQ(loaded.width, 5) << name;
+        EXPECT_EQ(loaded.height, 3) << name;
+        EXPECT_EQ(loaded.rows, picture.rows) << name;
+        EXPECT_EQ(loaded.minX, 5) << name;
+        EXPECT_EQ(loaded.minY, 3) << name;
+        EXPECT_FALSE(loaded.depleted) << name;
+    }
+}
+
+TEST(BinaryImage, LightIsActiveTurnsGreyAndColourPicturesButNotBitMaps)
+{
+    TempDir dir;
+    const BinaryImage picture = imageFromText({"#..#.", ".##..", "....#"});
+    writePng(dir.file("picture.png"), picture);
+    writePgm(dir.file("picture.pgm"), picture);
+    writeBmp(dir.file("picture.bmp"), picture);
+    writePbm(dir.file("picture.pbm"), picture);
+    std::ostringstream messages;
+    for (const char* name : {"picture.png", "picture.pgm", "picture.bmp"}) {
+        BinaryImage loaded;
+        ASSERT_TRUE(loaded.load(dir.file(name), messages, true)) << name;
+        EXPECT_EQ(loaded.rows, complement(picture.rows)) << name;
+    }
+    BinaryImage bitMap;
+    ASSERT_TRUE(bitMap.load(dir.file("picture.pbm"), messages, true));
+    EXPECT_EQ(bitMap.rows, picture.rows);
+    EXPECT_EQ(messages.str(), "");
+}
+
+TEST(BinaryImage, GreyThresholdIs128InBothPolarities)
+{
+    TempDir dir;
+    writeBytes(dir.file("grey.pgm"), "P5 2 1 255\n\x7F\x80");
+    writeBytes(
+        dir.file("grey.png"),
+        pngBytes(2, 1, PngLayout{}, {std::string{static_cast<char>(127), static_cast<char>(128)}}));
+    for (const char* name : {"grey.pgm", "grey.png"}) {
+        BinaryImage dark;
+        ASSERT_TRUE(dark.load(dir.file(name)));
+        EXPECT_EQ(dark.rows, (PixelRows{{1, 0}})) << name;
+        BinaryImage light;
+        ASSERT_TRUE(light.load(dir.file(name), std::cout, true));
+        EXPECT_EQ(light.rows, (PixelRows{{0, 1}})) << name;
+    }
+}
+
+TEST(BinaryImage, PngAndPgmNamesThatAreNoRegularFilesAreRefused)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "x.png");
+    std::filesystem::create_directory(dir.path() / "x.pgm");
+    ASSERT_EQ(mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    for (const char* name : {"x.png", "x.pgm", "pipe.png"}) {
+        std::ostringstream messages;
+        BinaryImage image;
+        EXPECT_FALSE(image.load(dir.file(name), messages)) << name;
+        EXPECT_EQ(messages.str(),
+                  "\nCannot read " + dir.file(name) + ": it is not a regular file.\n");
+        EXPECT_TRUE(image.rows.empty());
+    }
+}
+
+TEST(BinaryImage, ABadPictureFailsWithItsReadersOneMessage)
+{
+    TempDir dir;
+    const std::string png = pngBytes(3, 1, PngLayout{}, {"\x01\x02\x03"});
+    writeBytes(dir.file("cut.png"), png.substr(0, png.size() / 2));
+    writeBytes(dir.file("bad.pgm"), "P5 2 1 0\n\x01\x02");
+    const std::map<std::string, std::string> expected = {
+        {"cut.png", "the file is cut short"},
+        {"bad.pgm", "its maximum grey value must be from 1 to 65535"},
+        {"none.png", "the file cannot be opened"},
+        {"none.pgm", "the file cannot be opened"}};
+    for (const auto& [name, reason] : expected) {
+        std::ostringstream messages;
+        BinaryImage image;
+        EXPECT_FALSE(image.load(dir.file(name), messages)) << name;
+        EXPECT_EQ(messages.str(), "\nCannot read " + dir.file(name) + ": " + reason + ".\n");
+        EXPECT_EQ(image.width, 0) << name;
+        EXPECT_TRUE(image.rows.empty()) << name;
+    }
 }

@@ -1,0 +1,84 @@
+#include "driver/ImageSearch.h"
+
+#include <utility>
+#include <vector>
+
+#include "core/Constants.h"
+#include "driver/OutputImage.h"
+#include "engine/ClusterGA.h"
+#include "image/PgmFile.h"
+
+namespace Trelm
+{
+
+namespace
+{
+// A chromosome can still mature into a solution over this many steps without evaluations;
+// after that, a search that spends nothing and finds nothing can no longer change.
+constexpr int STALLED_STEPS = 5;
+} // namespace
+
+ImageSearch::Outcome ImageSearch::run(RunContext& context, const std::string& fileName)
+{
+    Outcome outcome;
+    // The engine, its image and its distance bound are gone before the caller builds a result
+    // image: the solutions outlive it, and memory holds at most two grids at a time.
+    ClusterGA engine(context, fileName, ELLIPSE_BIT);
+    outcome.stop = runSteps(engine, fileName, outcome.solutions);
+    outcome.steps = engine.stepCount;
+    return outcome;
+}
+
+ImageSearch::Outcome ImageSearch::run(RunContext& context, BinaryImage image)
+{
+    Outcome outcome;
+    ClusterGA engine(context, std::move(image), ELLIPSE_BIT);
+    engine.createInitialCluster();
+    outcome.stop = runSteps(engine, "", outcome.solutions);
+    outcome.steps = engine.stepCount;
+    return outcome;
+}
+
+ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fileName,
+                                        SharedChromosomes& solutions)
+{
+    RunContext& context = engine.context();
+    int stalledSteps = 0;
+    for (;;) {
+        if (context.talks(Verbosity::STEP))
+            context.out() << "\n"
+                          << solutions.size() << " solutions found so far. "
+                          << engine.clusterCount() << " more being explored...\n\n";
+        const std::uint32_t evaluationsBefore = context.evaluationCount;
+        const std::size_t solutionsBefore = solutions.size();
+        engine.step();
+        if (context.settings.progress)
+            writeStepImage(engine, fileName);
+        const bool goOn = engine.checkSolutions(solutions);
+        if (context.budgetExceeded())
+            return Stop::BUDGET;
+        if (!goOn)
+            return Stop::EXHAUSTED;
+        const bool stalled =
+            context.evaluationCount == evaluationsBefore && solutions.size() == solutionsBefore;
+        stalledSteps = stalled ? stalledSteps + 1 : 0;
+        if (stalledSteps > STALLED_STEPS) {
+            context.out() << "Execution stopped because the search no longer changes\n\n";
+            return Stop::STALLED;
+        }
+    }
+}
+
+void ImageSearch::writeStepImage(ClusterGA& engine, const std::string& fileName)
+{
+    const RunContext& context = engine.context();
+    std::vector<Chromosome*> bestOfClusters;
+    engine.collectBest(bestOfClusters);
+    engine.image.restoreClearedPixels();
+    const BinaryImage output = makeOutputImage(
+        engine.image, bestOfClusters, context.settings.drawReal, context.settings.drawingThickness);
+    PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows, output.width,
+               context.out());
+}
+
+} // namespace Trelm

@@ -1,0 +1,204 @@
+// The library's entry points: the same search the program runs on each image of a batch.
+#include "korvath/korvath.h"
+
+#include <cmath>
+#include <exception>
+#include <sstream>
+#include <utility>
+
+#include "core/RunContext.h"
+#include "core/SettingsBounds.h"
+#include "driver/ImageSearch.h"
+#include "genetic/EllipseChromosome.h"
+#include "image/BinaryImage.h"
+#include "image/PbmFile.h"
+
+namespace korvath
+{
+
+namespace
+{
+
+using Trelm::BinaryImage;
+using Trelm::RunContext;
+using Trelm::SearchSettings;
+
+std::string invalidArgument(const char* name, double value)
+{
+    std::ostringstream text;
+    text << "the argument ('" << value << "') for option '--" << name << "' is invalid";
+    return text.str();
+}
+
+// The checks the command line makes while it reads the options, then those of the whole.
+void checkSettings(const SearchSettings& s)
+{
+    if (s.clusterSize < Trelm::SettingsBounds::MIN_CLUSTER_SIZE ||
+        s.clusterSize > Trelm::SettingsBounds::MAX_CLUSTER_SIZE)
+        throw Error(invalidArgument("cluster-size", s.clusterSize));
+    const std::pair<const char*, double> rates[] = {
+        {"tracing-probability", s.tracingProbability}, {"min-completeness", s.minCompleteness},
+        {"elite-proportion", s.eliteProportion},       {"discard-proportion", s.discardProportion},
+        {"crossover-rate", s.crossoverRate},           {"mutation-rate", s.mutationRate}};
+    for (const auto& [name, value] : rates)
+        if (!std::isfinite(value))
+            throw Error(invalidArgument(name, value));
+    const auto suspects = Trelm::SettingsBounds::unworkable(s);
+    if (!suspects.empty())
+        throw Error(invalidArgument(suspects.front().name, suspects.front().value));
+}
+
+SearchSettings searchSettings(const Settings& given)
+{
+    SearchSettings s;
+    s.clusterSize = given.clusterSize;
+    s.populations = given.populations;
+    s.minAxis = given.minAxis;
+    s.evaluations = given.evaluations;
+    s.tracingProbability = given.tracingProbability;
+    s.maxTracing = given.maxTracing;
+    s.minCompleteness = given.minCompleteness;
+    s.eliteProportion = given.eliteProportion;
+    s.discardProportion = given.discardProportion;
+    s.crossoverRate = given.crossoverRate;
+    s.mutationRate = given.mutationRate;
+    s.clusteringFreq = given.clusteringFreq;
+    s.validate = given.validate;
+    s.refine = given.refine;
+    s.lightIsActive = given.lightIsActive;
+    checkSettings(s);
+    return s;
+}
+
+// The grid the engine searches, set up as a loaded file's.
+BinaryImage binaryImage(const Image& image)
+{
+    if (image.width <= 0 || image.height <= 0 || image.width > Trelm::MAX_IMAGE_SIDE ||
+        image.height > Trelm::MAX_IMAGE_SIDE)
+        throw Error("Image size must be 1 to " + std::to_string(Trelm::MAX_IMAGE_SIDE) +
+                    " pixels each way, not " + std::to_string(image.width) + "x" +
+                    std::to_string(image.height));
+    const auto width = static_cast<std::size_t>(image.width);
+    if (image.pixels.size() != width * static_cast<std::size_t>(image.height))
+        throw Error("Image holds " + std::to_string(image.pixels.size()) +
+                    " pixels, not width x height");
+    BinaryImage grid;
+    grid.resize(image.height, image.width, 0);
+    for (std::size_t y = 0; y < grid.rows.size(); ++y)
+        for (std::size_t x = 0; x < width; ++x)
+            grid.rows[y][x] = image.pixels[y * width + x] != 0 ? 1 : 0;
+    grid.minX = static_cast<std::int16_t>(image.width);
+    grid.minY = static_cast<std::int16_t>(image.height);
+    grid.maxX = 0;
+    grid.maxY = 0;
+    return grid;
+}
+
+DetectedEllipse detectedEllipse(const Trelm::Chromosome* solution)
+{
+    const auto* ellipse = static_cast<const Trelm::EllipseChromosome*>(solution);
+    DetectedEllipse found;
+    if (ellipse->refined) {
+        const auto& r = *ellipse->refined;
+        found = {r.centerX, r.centerY, r.majorAxis, r.minorAxis, r.angle, 0, 0, true};
+    } else {
+        const auto& e = ellipse->figure;
+        found = {static_cast<double>(e.centerX),
+                 static_cast<double>(e.centerY),
+                 static_cast<double>(e.majorAxis),
+                 static_cast<double>(e.minorAxis),
+                 e.angle,
+                 0,
+                 0,
+                 false};
+    }
+    found.completeness = solution->completeness;
+    found.distance = solution->distance;
+    return found;
+}
+
+StopReason stopReason(Trelm::ImageSearch::Stop stop)
+{
+    switch (stop) {
+    case Trelm::ImageSearch::Stop::BUDGET:
+        return StopReason::Budget;
+    case Trelm::ImageSearch::Stop::STALLED:
+        return StopReason::Stalled;
+    case Trelm::ImageSearch::Stop::EXHAUSTED:
+        break;
+    }
+    return StopReason::Exhausted;
+}
+
+} // namespace
+
+Result detect(const Image& image, const Settings& settings, std::ostream* log)
+{
+    RunContext context;
+    context.settings = searchSettings(settings);
+    context.verbosity = settings.verbosity;
+    context.random.seed(settings.seed);
+    // A stream without a buffer takes every write and keeps nothing.
+    std::ostream silent(nullptr);
+    context.output = log != nullptr ? log : &silent;
+    Trelm::ImageSearch::Outcome outcome;
+    try {
+        outcome = Trelm::ImageSearch::run(context, binaryImage(image));
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw Error(error.what());
+    } catch (const char* text) {
+        // The random routines throw a bare text.
+        throw Error(text);
+    }
+    Result result;
+    for (const Trelm::Chromosome* solution : outcome.solutions.items())
+        result.ellipses.push_back(detectedEllipse(solution));
+    result.evaluations = context.evaluationCount;
+    result.steps = outcome.steps;
+    result.stopReason = stopReason(outcome.stop);
+    return result;
+}
+
+Result detect(const std::string& fileName, const Settings& settings, std::ostream* log)
+{
+    return detect(readImage(fileName, settings.lightIsActive), settings, log);
+}
+
+Image readImage(const std::string& fileName, bool lightIsActive)
+{
+    BinaryImage grid;
+    std::ostringstream messages;
+    bool loaded = false;
+    try {
+        loaded = grid.load(fileName, messages, lightIsActive);
+    } catch (const std::exception& error) {
+        throw Error(error.what());
+    }
+    if (!loaded) {
+        // The reader's message, without the blank lines the console puts around it.
+        std::string text = messages.str();
+        const auto first = text.find_first_not_of('\n');
+        const auto last = text.find_last_not_of('\n');
+        text = first == std::string::npos ? "Error trying to load image"
+                                          : text.substr(first, last - first + 1);
+        throw Error(text);
+    }
+    Image image;
+    image.width = grid.width;
+    image.height = grid.height;
+    image.pixels.reserve(static_cast<std::size_t>(grid.width) *
+                         static_cast<std::size_t>(grid.height));
+    for (const auto& row : grid.rows)
+        for (std::size_t x = 0; x < static_cast<std::size_t>(grid.width); ++x)
+            image.pixels.push_back(x < row.size() && row[x] != 0 ? 1 : 0);
+    return image;
+}
+
+const char* version()
+{
+    return "1.0";
+}
+
+} // namespace korvath

@@ -1,0 +1,179 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <thread>
+
+#include "driver/ImageSearch.h"
+#include "korvath/korvath.h"
+#include "support/TestSupport.h"
+
+using namespace Trelm;
+using namespace Trelm::test;
+using ::testing::HasSubstr;
+
+namespace
+{
+
+BinaryImage twoEllipses()
+{
+    BinaryImage image = blankImage(300, 200);
+    drawEllipse(image, 80, 100, 55, 35, 0.3);
+    drawEllipse(image, 220, 90, 40, 60, 0.0);
+    return image;
+}
+
+korvath::Image libraryImage(const BinaryImage& grid)
+{
+    korvath::Image image;
+    image.width = grid.width;
+    image.height = grid.height;
+    for (const auto& row : grid.rows)
+        for (std::uint8_t pixel : row)
+            image.pixels.push_back(pixel != 0 ? 200 : 0);
+    return image;
+}
+
+// The program's search of the same file, as the batch runs it.
+std::vector<const EllipseChromosome*> programSolutions(const std::string& file,
+                                                       SharedChromosomes& holder)
+{
+    RunContext context;
+    context.verbosity = 0;
+    std::ostringstream console;
+    context.output = &console;
+    context.random.seed(ImageSearch::IMAGE_SEED);
+    holder = std::move(ImageSearch::run(context, file).solutions);
+    std::vector<const EllipseChromosome*> solutions;
+    for (const Chromosome* solution : holder.items())
+        solutions.push_back(static_cast<const EllipseChromosome*>(solution));
+    return solutions;
+}
+
+} // namespace
+
+TEST(Library, FindsWhatTheProgramFindsFromArraysAndFiles)
+{
+    TempDir dir;
+    const std::string file = dir.file("two.pbm");
+    writePbm(file, twoEllipses());
+    SharedChromosomes holder;
+    const auto expected = programSolutions(file, holder);
+    ASSERT_EQ(expected.size(), 2u);
+
+    CoutCapture console;
+    const korvath::Result fromArray = korvath::detect(libraryImage(twoEllipses()));
+    const korvath::Result fromFile = korvath::detect(file);
+    EXPECT_EQ(console.text(), "") << "verbosity 0 prints nothing";
+    for (const korvath::Result* result : {&fromArray, &fromFile}) {
+        ASSERT_EQ(result->ellipses.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const korvath::DetectedEllipse& e = result->ellipses[i];
+            EXPECT_EQ(e.centerX, expected[i]->figure.centerX);
+            EXPECT_EQ(e.centerY, expected[i]->figure.centerY);
+            EXPECT_EQ(e.majorAxis, expected[i]->figure.majorAxis);
+            EXPECT_EQ(e.minorAxis, expected[i]->figure.minorAxis);
+            EXPECT_EQ(e.angle, expected[i]->figure.angle);
+            EXPECT_EQ(e.completeness, expected[i]->completeness);
+            EXPECT_EQ(e.distance, expected[i]->distance);
+            EXPECT_FALSE(e.refined);
+        }
+    }
+    EXPECT_EQ(fromArray.evaluations, fromFile.evaluations);
+    EXPECT_GT(fromArray.steps, 0);
+}
+
+TEST(Library, RefinedParametersAndTheStopReason)
+{
+    korvath::Settings settings;
+    settings.refine = true;
+    settings.evaluations = 100;
+    BinaryImage noisy = twoEllipses();
+    for (int i = 0; i < 2000; ++i)
+        noisy.rows[static_cast<std::size_t>(i * 37 % 200)][static_cast<std::size_t>(i * 91 % 300)] =
+            1;
+    const korvath::Result result = korvath::detect(libraryImage(noisy), settings);
+    EXPECT_EQ(result.stopReason, korvath::StopReason::Budget);
+    EXPECT_GT(result.evaluations, 100u);
+    for (const korvath::DetectedEllipse& e : result.ellipses)
+        EXPECT_TRUE(e.refined);
+
+    const korvath::Result empty = korvath::detect(libraryImage(blankImage(40, 40)));
+    EXPECT_EQ(empty.stopReason, korvath::StopReason::Exhausted);
+    EXPECT_TRUE(empty.ellipses.empty());
+}
+
+TEST(Library, LogsOnlyWhereAndWhatItIsAsked)
+{
+    korvath::Settings settings;
+    settings.evaluations = 300;
+    settings.verbosity = 5;
+    std::ostringstream log;
+    CoutCapture console;
+    korvath::detect(libraryImage(twoEllipses()), settings, &log);
+    EXPECT_THAT(log.str(), HasSubstr("Starting step 1"));
+    EXPECT_EQ(console.text(), "");
+}
+
+TEST(Library, RefusesWhatTheProgramRefuses)
+{
+    korvath::Settings zeroCluster;
+    zeroCluster.clusterSize = 0;
+    korvath::Settings tooManyElites;
+    tooManyElites.eliteProportion = 5;
+    korvath::Settings notANumber;
+    notANumber.mutationRate = std::numeric_limits<double>::quiet_NaN();
+    const korvath::Image image = libraryImage(twoEllipses());
+    EXPECT_THAT([&] { korvath::detect(image, zeroCluster); },
+                ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--cluster-size'")));
+    EXPECT_THAT([&] { korvath::detect(image, tooManyElites); },
+                ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--elite-proportion'")));
+    EXPECT_THAT([&] { korvath::detect(image, notANumber); },
+                ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--mutation-rate'")));
+
+    korvath::Image wrongCount = image;
+    wrongCount.pixels.pop_back();
+    korvath::Image tooWide;
+    tooWide.width = 40000;
+    tooWide.height = 1;
+    tooWide.pixels.assign(40000, 0);
+    EXPECT_THROW(korvath::detect(wrongCount), korvath::Error);
+    EXPECT_THROW(korvath::detect(tooWide), korvath::Error);
+    EXPECT_THROW(korvath::detect(korvath::Image()), korvath::Error);
+}
+
+TEST(Library, UnreadableFilesRaiseTheReadersMessage)
+{
+    TempDir dir;
+    EXPECT_THROW(korvath::readImage(dir.file("missing.pbm")), korvath::Error);
+    EXPECT_THROW(korvath::readImage(dir.file("no_extension")), korvath::Error);
+    std::ofstream(dir.file("short.pbm"), std::ios::binary) << "P4\n64 64\n\x01";
+    try {
+        korvath::readImage(dir.file("short.pbm"));
+        FAIL() << "a truncated file was read";
+    } catch (const korvath::Error& error) {
+        const std::string message = error.what();
+        EXPECT_FALSE(message.empty());
+        EXPECT_NE(message.front(), '\n');
+        EXPECT_NE(message.back(), '\n');
+    }
+}
+
+TEST(Library, CallsOnSeveralThreadsGiveTheResultOfOne)
+{
+    const korvath::Image image = libraryImage(twoEllipses());
+    const korvath::Result alone = korvath::detect(image);
+    korvath::Result results[2];
+    std::thread first([&] { results[0] = korvath::detect(image); });
+    std::thread second([&] { results[1] = korvath::detect(image); });
+    first.join();
+    second.join();
+    for (const korvath::Result& result : results) {
+        ASSERT_EQ(result.ellipses.size(), alone.ellipses.size());
+        EXPECT_EQ(result.evaluations, alone.evaluations);
+        for (std::size_t i = 0; i < alone.ellipses.size(); ++i)
+            EXPECT_EQ(result.ellipses[i].centerX, alone.ellipses[i].centerX);
+    }
+}

@@ -1,0 +1,178 @@
+"""The Python module against the program: same ellipses, arrays in, errors raised."""
+
+import csv
+import math
+import os
+import subprocess
+import threading
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+import pytest
+
+import korvath
+
+PROGRAM = os.environ.get("KORVATH_PROGRAM", "korvath")
+
+# Centre x, centre y, semi-axis a, semi-axis b, angle: two separate ellipses.
+TRUTH = [(70.0, 60.0, 45.0, 28.0, 0.3), (190.0, 95.0, 38.0, 30.0, -0.7)]
+
+
+def draw(shape=(160, 260), ellipses=TRUTH):
+    """One-pixel outlines sampled densely along the parameter."""
+    image = np.zeros(shape, dtype=bool)
+    for cx, cy, a, b, angle in ellipses:
+        t = np.linspace(0, 2 * math.pi, 4000, endpoint=False)
+        x = cx + a * np.cos(t) * math.cos(angle) - b * np.sin(t) * math.sin(angle)
+        y = cy + a * np.cos(t) * math.sin(angle) + b * np.sin(t) * math.cos(angle)
+        image[np.rint(y).astype(int), np.rint(x).astype(int)] = True
+    return image
+
+
+def write_pbm(path, image):
+    bits = np.packbits(image.astype(np.uint8), axis=1)
+    path.write_bytes(f"P4\n{image.shape[1]} {image.shape[0]}\n".encode() + bits.tobytes())
+
+
+def program_report(tmp_path, image, *options):
+    """The ellipses the program reports for the image, as a list of CSV rows."""
+    picture = tmp_path / "scene.pbm"
+    write_pbm(picture, image)
+    report = tmp_path / "report.csv"
+    subprocess.run([PROGRAM, "-V", "0", "--report", str(report), *options, str(picture)],
+                   cwd=tmp_path, check=True, stdout=subprocess.DEVNULL)
+    with open(report, newline="") as f:
+        return list(csv.DictReader(f))
+
+
+def near_truth(found):
+    centres = sorted((round(e["center_x"]), round(e["center_y"])) for e in found)
+    expected = sorted((round(cx), round(cy)) for cx, cy, *_ in TRUTH)
+    return all(abs(a[0] - b[0]) <= 2 and abs(a[1] - b[1]) <= 2 for a, b in zip(centres, expected))
+
+
+def test_finds_both_ellipses_with_the_reports_fields():
+    found = korvath.detect(draw())
+    assert found.dtype.names == ("center_x", "center_y", "major_axis", "minor_axis", "angle",
+                                 "completeness", "distance", "refined")
+    assert len(found) == 2
+    assert near_truth(found)
+    assert np.all(found["major_axis"] >= found["minor_axis"])
+    assert np.all(found["completeness"] > 0.5)
+
+
+@pytest.mark.parametrize("options, keywords", [
+    ((), {}),
+    (("-e", "3000", "-C", "30"), {"evaluations": 3000, "cluster_size": 30}),
+    (("--validate", "--refine"), {"validate": True, "refine": True}),
+])
+def test_same_ellipses_as_the_program(tmp_path, options, keywords):
+    image = draw()
+    rows = program_report(tmp_path, image, *options)
+    found = korvath.detect(image, **keywords)
+    assert len(found) == len(rows) > 0
+    for row, e in zip(rows, found):
+        # The report prints whole pixels as integers and reals in full precision.
+        for field in ["center_x", "center_y", "major_axis", "minor_axis", "angle",
+                      "completeness", "distance"]:
+            assert float(row[field]) == e[field], field
+        assert bool(e["refined"]) == ("refine" in keywords)
+
+
+def test_integer_arrays_are_active_where_non_zero_whatever_their_layout():
+    image = draw()
+    expected = korvath.detect(image)
+    edges = np.where(image, 255, 0).astype(np.uint8)
+    for variant in [edges, edges.astype(np.int64) * -3, np.asfortranarray(edges),
+                    np.pad(edges, ((0, 0), (0, 5)))[:, :-5]]:
+        assert np.array_equal(korvath.detect(variant), expected)
+
+
+@pytest.mark.parametrize("bad, error", [
+    (np.zeros((10, 10), dtype=float), TypeError),
+    (np.zeros((4, 10, 10), dtype=bool), ValueError),
+    (np.zeros((0, 10), dtype=bool), korvath.Error),
+])
+def test_unusable_arrays_are_refused(bad, error):
+    with pytest.raises(error):
+        korvath.detect(bad)
+
+
+def test_settings_the_program_refuses_raise_its_message():
+    with pytest.raises(korvath.Error, match="--cluster-size"):
+        korvath.detect(draw(), cluster_size=0)
+    with pytest.raises(korvath.Error, match="--elite-proportion"):
+        korvath.detect(draw(), elite_proportion=float("nan"))
+
+
+def test_read_image_reads_what_the_program_reads(tmp_path):
+    image = draw()
+    picture = tmp_path / "scene.pbm"
+    write_pbm(picture, image)
+    read = korvath.read_image(picture)
+    assert read.dtype == bool and np.array_equal(read, image)
+    assert np.array_equal(korvath.detect(str(picture)), korvath.detect(image))
+
+
+def test_unreadable_files_raise_the_readers_message(tmp_path):
+    broken = tmp_path / "broken.pbm"
+    broken.write_bytes(b"P4\n10 10\n\x00")
+    with pytest.raises(korvath.Error) as raised:
+        korvath.read_image(broken)
+    assert str(raised.value) and "\n" not in str(raised.value)[:1]
+    with pytest.raises(korvath.Error):
+        korvath.read_image(tmp_path / "missing.pbm")
+
+
+def test_full_output_tells_the_budget_and_why_it_stopped():
+    noisy = draw() | (np.random.default_rng(5).random((160, 260)) < 0.03)
+    found, info = korvath.detect(noisy, evaluations=100, full_output=True)
+    assert info["stop_reason"] == "budget"
+    assert info["evaluations"] > 100
+    assert info["steps"] > 0
+    _, empty = korvath.detect(np.zeros((50, 50), dtype=bool), full_output=True)
+    assert empty["stop_reason"] == "exhausted" and empty["evaluations"] == 0
+
+
+def test_silent_unless_asked(capfd):
+    korvath.detect(draw(), evaluations=500)
+    assert capfd.readouterr().out == ""
+    korvath.detect(draw(), evaluations=500, verbose=5)
+    assert "Starting step 1" in capfd.readouterr().out
+
+
+def test_other_threads_run_during_a_search():
+    # Salt keeps the search busy until its budget is spent.
+    image = draw((400, 600), TRUTH) | (np.random.default_rng(3).random((400, 600)) < 0.02)
+    started = threading.Event()
+
+    def search():
+        started.set()
+        korvath.detect(image, evaluations=20000)
+
+    worker = threading.Thread(target=search)
+    worker.start()
+    started.wait()
+    # With the lock held through the search, this loop would hardly turn before it ends.
+    turns = 0
+    while worker.is_alive():
+        turns += 1
+    worker.join()
+    assert turns > 10000
+
+
+def test_a_thread_pool_gives_the_results_of_one_thread():
+    images = [draw(), draw(ellipses=TRUTH[:1]), draw(ellipses=TRUTH[1:])]
+    alone = [korvath.detect(image) for image in images]
+    with ThreadPoolExecutor(max_workers=3) as pool:
+        together = list(pool.map(korvath.detect, images))
+    for a, b in zip(alone, together):
+        assert np.array_equal(a, b)
+
+
+def test_the_readme_example_runs(capsys):
+    readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md")).read()
+    example = readme.split("```python\n", 1)[1].split("```", 1)[0]
+    exec(compile(example, "README.md", "exec"), {})
+    printed = capsys.readouterr().out.split()
+    assert [round(float(v)) for v in printed[:4]] == [150, 100, 180, 120]

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#include "image/BinaryImage.h"
+
+namespace Trelm::test
+{
+
+/// How a test PNG stores its pixels: the IHDR fields and, for a palette, its entries.
+struct PngLayout {
+    int colourType = PNG_COLOR_TYPE_GRAY;
+    int bitDepth = 8;
+    bool interlaced = false;
+    std::vector<png_color> palette;
+    /// Alpha of the first palette entries (a tRNS chunk); empty for none.
+    std::vector<png_byte> paletteAlpha;
+};
+
+/// Encodes a picture as PNG bytes. Each row holds the packed samples as the format stores
+/// them: several pixels per byte below 8 bits (the first in the high bits), 16-bit samples
+/// most significant byte first. Throws std::runtime_error when libpng refuses.
+std::string pngBytes(int width, int height, const PngLayout& layout,
+                     const std::vector<std::string>& rows);
+
+/// Writes a binary image as an 8-bit grey PNG file: active pixels black, the rest white.
+void writePng(const std::string& path, const BinaryImage& image);
+
+/// Writes a binary image as a binary PGM ("P5") file: active pixels black, the rest white.
+void writePgm(const std::string& path, const BinaryImage& image);
+
+/// The bytes with IHDR's width and height replaced, its checksum made to match.
+std::string withPngSize(std::string bytes, std::uint32_t width, std::uint32_t height);
+
+} // namespace Trelm::test
