@@ -68,10 +68,6 @@ NeighbourResult matchNeighbour(const BinaryImage& image, Point p, int centerX, i
     return NeighbourResult::NoMatch;
 }
 
-int manhattan(Point a, Point b)
-{
-    return std::abs(a.x - b.x) + std::abs(a.y - b.y);
-}
 int chessboard(Point a, Point b)
 {
     return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y));
@@ -81,27 +77,8 @@ int chessboard(Point a, Point b)
 
 bool EllipseChromosome::findRadialMatch(const BinaryImage& image, Point p, Point& match) const
 {
-    const Point centre{figure.centerX, figure.centerY};
-    // As far beyond p as the centre lies before it, in 16-bit arithmetic.
-    const Point beyond{static_cast<std::int16_t>(2 * p.x - centre.x),
-                       static_cast<std::int16_t>(2 * p.y - centre.y)};
-    Point inward;
-    Point outward;
-    const DistanceBound& bound = engine->distanceBound();
-    const bool foundIn = findActiveAlongLineFast(image, bound, p, centre, inward);
-    // Outward, only a pixel no further than the inward one can win (a tie goes outward), so
-    // the walk stops there.
-    const int outwardPositions =
-        foundIn ? manhattan(inward, p) + 1 : std::numeric_limits<int>::max();
-    const bool foundOut =
-        findActiveAlongLineFast(image, bound, p, beyond, outward, outwardPositions);
-    if (!foundIn && !foundOut)
-        return false;
-    if (foundIn && foundOut) // a tie goes outward
-        match = manhattan(inward, p) < manhattan(outward, p) ? inward : outward;
-    else
-        match = foundIn ? inward : outward;
-    return true;
+    return findNearestAlongRadius(image, engine->distanceBound(), p,
+                                  {figure.centerX, figure.centerY}, match);
 }
 
 void EllipseChromosome::evaluate()
@@ -109,6 +86,7 @@ void EllipseChromosome::evaluate()
     ++engine->context().evaluationCount;
     BinaryImage& image = engine->searchImage();
     const std::vector<Point>& outline = figure.points;
+    const DistanceBound& bound = engine->distanceBound();
     // Reserved once per evaluation, so matching allocates nothing per outline point.
     matchedPixels.clear();
     matchedPixels.reserve(outline.size());
@@ -127,8 +105,11 @@ void EllipseChromosome::evaluate()
             continue;
         }
         Point q;
+        // A chessboard bound of 2 or more proves every neighbour background, as most are on a
+        // candidate far from the image's pixels.
         const NeighbourResult neighbour =
-            matchNeighbour(image, p, figure.centerX, figure.centerY, q);
+            bound.at(p.x, p.y) >= 2 ? NeighbourResult::NoneScored
+                                    : matchNeighbour(image, p, figure.centerX, figure.centerY, q);
         if (neighbour != NeighbourResult::NoneScored) {
             if (neighbour == NeighbourResult::Matched) {
                 accept(q);

@@ -83,6 +83,8 @@ void DistanceBound::rebuild(const BinaryImage& image)
     height_ = std::max(image.height, 0);
     const auto w = static_cast<std::size_t>(width_);
     cells_.assign(w * static_cast<std::size_t>(height_), CAP);
+    cones_.clear();
+    ahead_.fill(Ahead{cells_.data(), 1, width_});
     jumpFrom_ = CAP + 1;
     if (width_ == 0 || height_ == 0)
         return;
@@ -99,11 +101,95 @@ void DistanceBound::rebuild(const BinaryImage& image)
         const auto row = static_cast<std::size_t>(y);
         fromNeighbourRow(cells + (row + 1) * w, width_, cells + row * w);
     }
+    // The cones take eight bytes a pixel: left out of very large images, whose walks then use
+    // the chessboard bound in every direction.
+    const std::size_t pixels = w * static_cast<std::size_t>(height_);
+    if (pixels <= CONE_PIXEL_LIMIT)
+        buildCones(image);
+    for (std::size_t direction = 0; direction < ahead_.size(); ++direction) {
+        const bool steep = direction >= 4;
+        if (cones_.empty())
+            ahead_[direction] =
+                steep ? Ahead{cells_.data(), width_, 1} : Ahead{cells_.data(), 1, width_};
+        else // each direction's bounds lie in lines along its minor axis
+            ahead_[direction] = {cones_.data() + direction * pixels, steep ? width_ : height_, 1};
+    }
     // The median bound is at least SPARSE_MEDIAN when fewer than half the bounds lie below it.
     std::size_t below = 0;
     for (const Cell c : cells_)
         below += c < SPARSE_MEDIAN ? 1 : 0;
     jumpFrom_ = 2 * below < cells_.size() ? SPARSE_JUMP_FROM : DENSE_JUMP_FROM;
+}
+
+namespace
+{
+
+// The image's activity (1 active, 0 not) in lines along one axis: row after row, or with
+// byColumns column after column. Rows shorter than the width, and missing rows, count as
+// background where they lack pixels.
+std::vector<Cell> activityLines(const BinaryImage& image, int width, int height, bool byColumns)
+{
+    std::vector<Cell> lines(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    const auto rowCount =
+        std::min<std::size_t>(image.rows.size(), static_cast<std::size_t>(height));
+    for (std::size_t y = 0; y < rowCount; ++y) {
+        const auto& row = image.rows[y];
+        const std::size_t known =
+            std::min<std::size_t>(row.size(), static_cast<std::size_t>(width));
+        for (std::size_t x = 0; x < known; ++x) {
+            const std::size_t index = byColumns ? x * static_cast<std::size_t>(height) + y
+                                                : y * static_cast<std::size_t>(width) + x;
+            lines[index] = row[x] != 0 ? 1 : 0;
+        }
+    }
+    return lines;
+}
+
+// The cone ahead of a pixel in one direction: the pixels a walk from it can reach, k positions
+// ahead with 0 ... k minor moves. Without the pixel itself, it is the union of the cones of its
+// two successors (one position ahead, with and without a minor move), so the number of
+// positions ahead to its nearest active pixel is one more than the smaller of theirs. The cone
+// is stored line by line along the minor axis, so each line follows from the next one ahead
+// alone, the far end first.
+void buildCone(const std::vector<Cell>& activity, int majorLimit, int minorLimit, int majorStep,
+               int minorStep, Cell* cone)
+{
+    const auto length = static_cast<std::size_t>(minorLimit);
+    const std::vector<Cell> beyond(length, DistanceBound::CAP);
+    for (int i = 0; i < majorLimit; ++i) {
+        const int major = majorStep > 0 ? majorLimit - 1 - i : i;
+        const int nextMajor = major + majorStep;
+        const Cell* next = nextMajor >= 0 && nextMajor < majorLimit
+                               ? cone + static_cast<std::size_t>(nextMajor) * length
+                               : beyond.data();
+        const Cell* active = activity.data() + static_cast<std::size_t>(major) * length;
+        Cell* line = cone + static_cast<std::size_t>(major) * length;
+        // The successor with a minor move of the line's last pixel lies outside the image.
+        const std::size_t first = minorStep > 0 ? 0 : 1;
+        const std::size_t last = minorStep > 0 ? length - 1 : length;
+        for (std::size_t m = first; m < last; ++m) {
+            const Cell reach = plusOne(smaller(next[m], next[m + minorStep]));
+            line[m] = active[m] != 0 ? 0 : reach;
+        }
+        const std::size_t edge = minorStep > 0 ? length - 1 : 0;
+        line[edge] = active[edge] != 0 ? 0 : plusOne(next[edge]);
+    }
+}
+
+} // namespace
+
+void DistanceBound::buildCones(const BinaryImage& image)
+{
+    const std::size_t pixels = cells_.size();
+    cones_.assign(8 * pixels, CAP);
+    for (const bool steep : {false, true}) {
+        // Lines along the minor axis: rows for steep walks, columns for the others.
+        const std::vector<Cell> activity = activityLines(image, width_, height_, !steep);
+        for (int direction = steep ? 4 : 0; direction < (steep ? 8 : 4); ++direction)
+            buildCone(activity, steep ? height_ : width_, steep ? width_ : height_,
+                      (direction & 2) != 0 ? 1 : -1, (direction & 1) != 0 ? 1 : -1,
+                      cones_.data() + static_cast<std::size_t>(direction) * pixels);
+    }
 }
 
 void DistanceBound::setJumpFrom(int bound)

@@ -31,17 +31,17 @@ template <bool Steep>
 bool walkLine(const BinaryImage& image, const DistanceBound& bound, int major, int minor,
               int majorStep, int minorStep, int a, int b, int steps, Point& found)
 {
-    const std::uint8_t* cells = bound.data();
+    const DistanceBound::Ahead ahead = bound.ahead(Steep, majorStep, minorStep);
+    const std::uint8_t* cells = ahead.cells;
     const int jumpFrom = bound.jumpFrom();
-    const std::ptrdiff_t width = image.width;
     const auto minorLimit = static_cast<unsigned>(Steep ? image.width : image.height);
-    const std::ptrdiff_t majorStride = Steep ? width * majorStep : majorStep;
-    const std::ptrdiff_t minorStride = Steep ? minorStep : width * minorStep;
+    const std::ptrdiff_t majorStride = ahead.majorStride * majorStep;
+    const std::ptrdiff_t minorStride = ahead.minorStride * minorStep;
     const int twoA = 2 * a;
     const int twoB = 2 * b;
     int decision = twoA - b;
     // cells[index] is the bound at position k, while the position lies inside the image.
-    std::ptrdiff_t index = Steep ? major * width + minor : minor * width + major;
+    std::ptrdiff_t index = major * ahead.majorStride + minor * ahead.minorStride;
     const auto point = [&](int k) {
         const int along = major + majorStep * k;
         return Point{static_cast<std::int16_t>(Steep ? minor : along),
@@ -106,7 +106,143 @@ bool walkLine(const BinaryImage& image, const DistanceBound& bound, int major, i
     }
 }
 
+// Both walks of a radius at once: after k positions and m minor moves, the inward walk stands
+// at start + (k, m) along its axes and the outward one at start - (k, m), so one offset in the
+// bounds serves both. Every position is a jump by the bound there (at least one position),
+// through the closed form of the decision variable (see advanceDecision). A walk ends when k
+// reaches its steps or m carries its minor coordinate out of the image.
+template <bool Steep>
+bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const LineWalk& in,
+                int outSteps, Point& found)
+{
+    const int minorLimit = Steep ? image.width : image.height;
+    // Both directions of a radius have the same layout of bounds.
+    const DistanceBound::Ahead inAhead = bound.ahead(Steep, in.majorStep, in.minorStep);
+    const std::ptrdiff_t majorStride = inAhead.majorStride * in.majorStep;
+    const std::ptrdiff_t minorStride = inAhead.minorStride * in.minorStep;
+    const std::ptrdiff_t origin = in.major * inAhead.majorStride + in.minor * inAhead.minorStride;
+    const std::uint8_t* inCells = inAhead.cells + origin;
+    const std::uint8_t* outCells = bound.ahead(Steep, -in.majorStep, -in.minorStep).cells + origin;
+    // The most minor moves each walk makes before its minor coordinate leaves the image.
+    const int room = in.minorStep > 0 ? minorLimit - 1 - in.minor : in.minor;
+    const int roomBehind = in.minorStep > 0 ? in.minor : minorLimit - 1 - in.minor;
+    const int inMoves = in.a == 0 ? std::numeric_limits<int>::max() : room;
+    const int outMoves = in.a == 0 ? std::numeric_limits<int>::max() : roomBehind;
+    const int twoA = 2 * in.a;
+    const int twoB = 2 * in.b;
+    const double reciprocal = 1.0 / twoB;
+    int decision = twoA - in.b;
+    int k = 0;
+    int m = 0;
+    std::ptrdiff_t offset = 0;
+    const auto pixelAt = [&](int direction) {
+        const int along = in.major + direction * in.majorStep * k;
+        const int across = in.minor + direction * in.minorStep * m;
+        return Point{static_cast<std::int16_t>(Steep ? across : along),
+                     static_cast<std::int16_t>(Steep ? along : across)};
+    };
+    // A bound of 0: active at the build, perhaps cleared since.
+    const auto hit = [&](int direction) {
+        const Point q = pixelAt(direction);
+        if (image.rows[static_cast<std::size_t>(q.y)][static_cast<std::size_t>(q.x)] == 0)
+            return false;
+        found = q;
+        return true;
+    };
+    const auto advance = [&](int skip) {
+        const int moves =
+            quotientByReciprocal(decision + twoA * (skip - 1) + twoB - 1, twoB, reciprocal);
+        decision += twoA * skip - twoB * moves;
+        k += skip;
+        m += moves;
+        offset += majorStride * skip + minorStride * moves;
+    };
+    const int bothSteps = std::min(in.steps, outSteps);
+    const int bothMoves = std::min(inMoves, outMoves);
+    while (k < bothSteps && m <= bothMoves) {
+        // Outward first: at the same position it is as near, and a tie goes outward.
+        const int outBound = outCells[-offset];
+        if (outBound == 0 && hit(-1))
+            return true;
+        const int inBound = inCells[offset];
+        if (inBound == 0 && hit(1))
+            return true;
+        advance(std::max(1, std::min(outBound, inBound)));
+    }
+    // At most one walk goes on.
+    const bool inward = k < in.steps && m <= inMoves;
+    const bool outward = k < outSteps && m <= outMoves;
+    if (inward == outward)
+        return false;
+    const int direction = inward ? 1 : -1;
+    const std::uint8_t* cells = inward ? inCells : outCells;
+    const int steps = inward ? in.steps : outSteps;
+    const int moves = inward ? inMoves : outMoves;
+    while (k < steps && m <= moves) {
+        const int here = cells[direction * offset];
+        if (here == 0 && hit(direction))
+            return true;
+        advance(std::max(1, here));
+    }
+    return false;
+}
+
 } // namespace
+
+namespace
+{
+
+int manhattan(Point a, Point b)
+{
+    return std::abs(a.x - b.x) + std::abs(a.y - b.y);
+}
+
+// The radius as two walks, one after the other.
+bool walkRadiusTwice(const BinaryImage& image, const DistanceBound& bound, Point p, Point centre,
+                     Point beyond, Point& found)
+{
+    Point inward;
+    Point outward;
+    const bool foundIn = findActiveAlongLineFast(image, bound, p, centre, inward);
+    // Outward, only a pixel no further than the inward one can win (a tie goes outward), so the
+    // walk stops there.
+    const int outwardPositions =
+        foundIn ? manhattan(inward, p) + 1 : std::numeric_limits<int>::max();
+    const bool foundOut =
+        findActiveAlongLineFast(image, bound, p, beyond, outward, outwardPositions);
+    if (!foundIn && !foundOut)
+        return false;
+    if (foundIn && foundOut)
+        found = manhattan(inward, p) < manhattan(outward, p) ? inward : outward;
+    else
+        found = foundIn ? inward : outward;
+    return true;
+}
+
+} // namespace
+
+bool findNearestAlongRadius(const BinaryImage& image, const DistanceBound& bound, Point p,
+                            Point centre, Point& found)
+{
+    // As far beyond p as the centre lies before it, in 16-bit arithmetic.
+    const Point beyond{static_cast<std::int16_t>(2 * p.x - centre.x),
+                       static_cast<std::int16_t>(2 * p.y - centre.y)};
+    const bool inside = static_cast<unsigned>(p.x) < static_cast<unsigned>(image.width) &&
+                        static_cast<unsigned>(p.y) < static_cast<unsigned>(image.height);
+    // The lockstep walk needs the outward line to mirror the inward one (no 16-bit wrap), and
+    // a background start, where both walks look from the first position on.
+    if (beyond.x - p.x != p.x - centre.x || beyond.y - p.y != p.y - centre.y || !inside ||
+        image.rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] != 0 ||
+        bound.width() != image.width || bound.height() != image.height)
+        return walkRadiusTwice(image, bound, p, centre, beyond, found);
+    LineWalk in;
+    if (!planLineWalk(image, p, centre, std::numeric_limits<int>::max(), in))
+        return false; // p is the centre
+    const int majorLimit = in.steep ? image.height : image.width;
+    const int outSteps = std::min(in.b, in.majorStep > 0 ? in.major + 1 : majorLimit - in.major);
+    return in.steep ? walkRadius<true>(image, bound, in, outSteps, found)
+                    : walkRadius<false>(image, bound, in, outSteps, found);
+}
 
 bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& bound, Point start,
                              Point target, Point& found)

@@ -54,6 +54,18 @@ class ExactQuotient
     int shift_;
 };
 
+/// floor(n / divisor) for 0 <= n < 2^26 and 1 <= divisor < 2^17, given reciprocal = 1.0 / divisor:
+/// the product n * reciprocal is never above the quotient (the relative error of both roundings
+/// stays far below the gap of 1 / (n * divisor) that a quotient just below an integer keeps),
+/// and at most one below an integer one, so one correction makes it exact.
+inline int quotientByReciprocal(int n, int divisor, double reciprocal)
+{
+    int q = static_cast<int>(n * reciprocal);
+    if ((q + 1) * divisor <= n)
+        ++q;
+    return q;
+}
+
 /// Returns exactly what findActiveAlongLine(image, start, target, found, maxPositions) returns,
 /// found included, but jumps over stretches the bound proves empty. bound must have been built
 /// from this image, and every pixel active now must have been active at that build (clearing
@@ -64,5 +76,15 @@ bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& boun
 /// findActiveAlongLineFast without a cap on the positions examined.
 bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& bound, Point start,
                              Point target, Point& found);
+
+/// The nearest active pixel from p along the radius through centre: of the first active pixel
+/// after a background one on the walk from p toward centre and the one on the walk from p
+/// toward 2p - centre (16-bit, as the caller computes it), capped so that only a pixel no
+/// further (Manhattan) than the inward one counts, the nearer, a tie going outward. Gives
+/// exactly what the two findActiveAlongLineFast calls give, in one walk that advances both
+/// directions at once: both lines have the same deltas up to sign, hence the same sequence of
+/// minor moves, so their positions k lie at the same Manhattan distance from p.
+bool findNearestAlongRadius(const BinaryImage& image, const DistanceBound& bound, Point p,
+                            Point centre, Point& found);
 
 } // namespace Trelm

@@ -610,3 +610,207 @@ TEST(FindActiveAlongLineFast, MatchesTheStepwiseWalkOnRandomCases)
     EXPECT_GT(foundCount, cases / 10);
     EXPECT_LT(foundCount, cases - cases / 10);
 }
+
+namespace
+{
+
+// The cone ahead of (x, y) for a walk of that direction: k positions ahead along the major
+// axis and 0 ... k moves along the minor one; the fewest positions to an active pixel in it.
+int bruteCone(const BinaryImage& image, int x, int y, bool steep, int majorStep, int minorStep)
+{
+    int best = DistanceBound::CAP;
+    for (int yy = 0; yy < static_cast<int>(image.rows.size()); ++yy) {
+        const auto& row = image.rows[static_cast<std::size_t>(yy)];
+        for (int xx = 0; xx < static_cast<int>(row.size()) && xx < image.width; ++xx) {
+            if (row[static_cast<std::size_t>(xx)] == 0)
+                continue;
+            const int along = (steep ? yy - y : xx - x) * majorStep;
+            const int across = (steep ? xx - x : yy - y) * minorStep;
+            if (along >= 0 && across >= 0 && across <= along)
+                best = std::min(best, along);
+        }
+    }
+    return best;
+}
+
+// What the fitness did before the radius walk: the step-by-step walk inward, then outward up
+// to the inward pixel's distance, the nearer winning and a tie going outward.
+bool twoStepwiseWalks(const BinaryImage& image, Point p, Point centre, Point& found)
+{
+    const auto manhattan = [](Point a, Point b) {
+        return std::abs(a.x - b.x) + std::abs(a.y - b.y);
+    };
+    const Point beyond{static_cast<std::int16_t>(2 * p.x - centre.x),
+                       static_cast<std::int16_t>(2 * p.y - centre.y)};
+    Point inward;
+    Point outward;
+    const bool foundIn = findActiveAlongLine(image, p, centre, inward);
+    const bool foundOut =
+        findActiveAlongLine(image, p, beyond, outward, foundIn ? manhattan(inward, p) + 1 : NO_CAP);
+    if (!foundIn && !foundOut)
+        return false;
+    if (foundIn && foundOut)
+        found = manhattan(inward, p) < manhattan(outward, p) ? inward : outward;
+    else
+        found = foundIn ? inward : outward;
+    return true;
+}
+
+::testing::AssertionResult sameRadius(const BinaryImage& image, const DistanceBound& bound, Point p,
+                                      Point centre)
+{
+    Point slow{123, 456};
+    Point fast{123, 456};
+    const bool slowFound = twoStepwiseWalks(image, p, centre, slow);
+    const bool fastFound = findNearestAlongRadius(image, bound, p, centre, fast);
+    if (slowFound == fastFound && (!slowFound || slow == fast))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << describe(image, p, centre, NO_CAP) << ": two walks " << slowFound << " (" << slow.x
+           << ", " << slow.y << "), radius walk " << fastFound << " (" << fast.x << ", " << fast.y
+           << ")";
+}
+
+} // namespace
+
+TEST(DistanceBound, AheadIsTheCappedConeDistanceInEveryDirection)
+{
+    Dice dice(17);
+    for (int round = 0; round < 200; ++round) {
+        BinaryImage image = blankImage(dice.between(1, 20), dice.between(1, 20));
+        const double density = dice.chance(0.3) ? 0.005 : dice.between(0, 30) / 100.0;
+        for (auto& row : image.rows)
+            for (auto& pixel : row)
+                pixel = dice.chance(density) ? 1 : 0;
+        if (dice.chance(0.3))
+            image.rows[static_cast<std::size_t>(dice.between(0, image.height - 1))].resize(
+                static_cast<std::size_t>(dice.between(0, image.width)));
+        if (dice.chance(0.2))
+            image.rows.resize(static_cast<std::size_t>(dice.between(0, image.height)));
+        const DistanceBound bound(image);
+        for (const bool steep : {false, true})
+            for (const int majorStep : {-1, 1})
+                for (const int minorStep : {-1, 1}) {
+                    const DistanceBound::Ahead ahead = bound.ahead(steep, majorStep, minorStep);
+                    for (int y = 0; y < image.height; ++y)
+                        for (int x = 0; x < image.width; ++x)
+                            ASSERT_EQ(ahead.cells[(steep ? y : x) * ahead.majorStride +
+                                                  (steep ? x : y) * ahead.minorStride],
+                                      bruteCone(image, x, y, steep, majorStep, minorStep))
+                                << "round " << round << " at (" << x << ", " << y << ") steep "
+                                << steep << " steps " << majorStep << ", " << minorStep;
+                }
+    }
+    // Far pixels are capped.
+    BinaryImage line = blankImage(1, 600);
+    setPixel(line, 590, 0);
+    const DistanceBound far(line);
+    const auto along = [&](int majorStep, int x) {
+        const DistanceBound::Ahead ahead = far.ahead(false, majorStep, 1);
+        return ahead.cells[x * ahead.majorStride];
+    };
+    EXPECT_EQ(along(1, 0), DistanceBound::CAP);
+    EXPECT_EQ(along(1, 400), 190);
+    EXPECT_EQ(along(-1, 599), 9);
+    EXPECT_EQ(along(-1, 400), DistanceBound::CAP);
+}
+
+TEST(DistanceBound, LargeImagesWalkOnTheChessboardBound)
+{
+    const int side = 1449; // 1449^2 pixels, just past the limit of the bounds ahead
+    ASSERT_GT(static_cast<std::size_t>(side) * side, DistanceBound::CONE_PIXEL_LIMIT);
+    BinaryImage image = blankImage(side, side);
+    setPixel(image, 700, 700);
+    const DistanceBound bound(image);
+    for (const bool steep : {false, true}) {
+        const DistanceBound::Ahead ahead = bound.ahead(steep, 1, -1);
+        EXPECT_EQ(ahead.cells, bound.data());
+        EXPECT_EQ(ahead.majorStride, steep ? side : 1);
+        EXPECT_EQ(ahead.minorStride, steep ? 1 : side);
+    }
+    Point found;
+    ASSERT_TRUE(findNearestAlongRadius(image, bound, {100, 700}, {1400, 700}, found));
+    EXPECT_EQ(found, (Point{700, 700}));
+}
+
+TEST(QuotientByReciprocal, MatchesDivisionForEveryDivisor)
+{
+    Dice dice(19);
+    constexpr int limit = 1 << 26;
+    for (int divisor = 1; divisor < (1 << 17); ++divisor) {
+        const double reciprocal = 1.0 / divisor;
+        const int top = (limit - 1) / divisor * divisor;
+        for (const int n : {0, 1, divisor - 1, divisor, divisor + 1, 2 * divisor - 1, 2 * divisor,
+                            top - 1, top, limit - 1, dice.between(0, limit - 1)})
+            if (n >= 0 && n < limit) {
+                ASSERT_EQ(quotientByReciprocal(n, divisor, reciprocal), n / divisor)
+                    << n << " / " << divisor;
+            }
+    }
+}
+
+TEST(FindNearestAlongRadius, MatchesTwoStepwiseWalksOnRandomCases)
+{
+    Dice dice(20261209);
+    long cases = 0;
+    long found = 0;
+    for (int round = 0; round < 3000; ++round) {
+        BinaryImage image = randomImage(dice);
+        const DistanceBound bound(image);
+        const std::vector<Point> active = activePixels(image);
+        const auto walkSome = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                const Point p = randomStart(dice, image, active);
+                // Centres as the fitness has them: inside, near, far, at 16-bit extremes (where
+                // the outward target wraps), on p itself.
+                const Point centre = randomTarget(dice, image, p);
+                Point q;
+                found += twoStepwiseWalks(image, p, centre, q) ? 1 : 0;
+                ASSERT_TRUE(sameRadius(image, bound, p, centre)) << "round " << round;
+                ++cases;
+            }
+        };
+        walkSome(300);
+        if (::testing::Test::HasFatalFailure())
+            return;
+        // Pixels cleared after the build, as an evaluation clears its matches.
+        const double share = dice.between(1, 10) / 10.0;
+        for (const Point& p : active)
+            if (dice.chance(share))
+                image.clearPixel(p);
+        walkSome(200);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+    EXPECT_EQ(cases, 1500000);
+    EXPECT_GT(found, cases / 4); // most cases meet a pixel, so they test the choice between two
+}
+
+TEST(FindNearestAlongRadius, ExhaustiveOnSmallImages)
+{
+    Dice dice(23);
+    long cases = 0;
+    for (int round = 0; round < 60; ++round) {
+        BinaryImage image = blankImage(dice.between(1, 7), dice.between(1, 7));
+        const double density = dice.between(0, 10) / 10.0;
+        for (auto& row : image.rows)
+            for (auto& pixel : row)
+                pixel = dice.chance(density) ? 1 : 0;
+        const DistanceBound bound(image);
+        if (round % 2 == 1)
+            for (const Point& p : activePixels(image))
+                if (dice.chance(0.4))
+                    image.clearPixel(p);
+        for (int py = -1; py <= image.height; ++py)
+            for (int px = -1; px <= image.width; ++px)
+                for (int cy = -12; cy <= image.height + 12; ++cy)
+                    for (int cx = -12; cx <= image.width + 12; ++cx) {
+                        const Point p{static_cast<std::int16_t>(px), static_cast<std::int16_t>(py)};
+                        const Point centre{static_cast<std::int16_t>(cx),
+                                           static_cast<std::int16_t>(cy)};
+                        ASSERT_TRUE(sameRadius(image, bound, p, centre));
+                        ++cases;
+                    }
+    }
+    EXPECT_GT(cases, 200000);
+}
