@@ -106,14 +106,26 @@ bool walkLine(const BinaryImage& image, const DistanceBound& bound, int major, i
     }
 }
 
+// A radius walk: as a LineWalk toward the centre, with the positions of the outward walk.
+struct RadiusPlan {
+    int major;
+    int minor;
+    int majorStep;
+    int minorStep;
+    int a;
+    int b;
+    int steps;
+    int outSteps;
+};
+
 // Both walks of a radius at once: after k positions and m minor moves, the inward walk stands
 // at start + (k, m) along its axes and the outward one at start - (k, m), so one offset in the
 // bounds serves both. Every position is a jump by the bound there (at least one position),
 // through the closed form of the decision variable (see advanceDecision). A walk ends when k
 // reaches its steps or m carries its minor coordinate out of the image.
 template <bool Steep>
-bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const LineWalk& in,
-                int outSteps, Point& found)
+bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const RadiusPlan& in,
+                Point& found)
 {
     const int minorLimit = Steep ? image.width : image.height;
     // Both directions of a radius have the same layout of bounds.
@@ -128,6 +140,7 @@ bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const Line
     const int roomBehind = in.minorStep > 0 ? in.minor : minorLimit - 1 - in.minor;
     const int inMoves = in.a == 0 ? std::numeric_limits<int>::max() : room;
     const int outMoves = in.a == 0 ? std::numeric_limits<int>::max() : roomBehind;
+    const int outSteps = in.outSteps;
     const int twoA = 2 * in.a;
     const int twoB = 2 * in.b;
     const double reciprocal = 1.0 / twoB;
@@ -150,8 +163,10 @@ bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const Line
         return true;
     };
     const auto advance = [&](int skip) {
-        const int moves =
-            quotientByReciprocal(decision + twoA * (skip - 1) + twoB - 1, twoB, reciprocal);
+        // One position is a plain step of the walk; more are the closed form.
+        const int moves = skip == 1 ? (decision > 0 ? 1 : 0)
+                                    : quotientByReciprocal(decision + twoA * (skip - 1) + twoB - 1,
+                                                           twoB, reciprocal);
         decision += twoA * skip - twoB * moves;
         k += skip;
         m += moves;
@@ -224,24 +239,40 @@ bool walkRadiusTwice(const BinaryImage& image, const DistanceBound& bound, Point
 bool findNearestAlongRadius(const BinaryImage& image, const DistanceBound& bound, Point p,
                             Point centre, Point& found)
 {
+    const int dx = centre.x - p.x;
+    const int dy = centre.y - p.y;
     // As far beyond p as the centre lies before it, in 16-bit arithmetic.
-    const Point beyond{static_cast<std::int16_t>(2 * p.x - centre.x),
-                       static_cast<std::int16_t>(2 * p.y - centre.y)};
-    const bool inside = static_cast<unsigned>(p.x) < static_cast<unsigned>(image.width) &&
-                        static_cast<unsigned>(p.y) < static_cast<unsigned>(image.height);
+    const int beyondX = 2 * p.x - centre.x;
+    const int beyondY = 2 * p.y - centre.y;
+    const Point beyond{static_cast<std::int16_t>(beyondX), static_cast<std::int16_t>(beyondY)};
     // The lockstep walk needs the outward line to mirror the inward one (no 16-bit wrap), and
-    // a background start, where both walks look from the first position on.
-    if (beyond.x - p.x != p.x - centre.x || beyond.y - p.y != p.y - centre.y || !inside ||
+    // a background start inside the image, where both walks look from the first position on.
+    if (beyond.x != beyondX || beyond.y != beyondY ||
+        static_cast<unsigned>(p.x) >= static_cast<unsigned>(image.width) ||
+        static_cast<unsigned>(p.y) >= static_cast<unsigned>(image.height) ||
         image.rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] != 0 ||
         bound.width() != image.width || bound.height() != image.height)
         return walkRadiusTwice(image, bound, p, centre, beyond, found);
-    LineWalk in;
-    if (!planLineWalk(image, p, centre, std::numeric_limits<int>::max(), in))
+    // The set-up of planLineWalk for both walks; a tie counts as steep.
+    const bool steep = std::abs(dy) >= std::abs(dx);
+    const int majorDelta = steep ? dy : dx;
+    const int minorDelta = steep ? dx : dy;
+    if (majorDelta == 0)
         return false; // p is the centre
-    const int majorLimit = in.steep ? image.height : image.width;
-    const int outSteps = std::min(in.b, in.majorStep > 0 ? in.major + 1 : majorLimit - in.major);
-    return in.steep ? walkRadius<true>(image, bound, in, outSteps, found)
-                    : walkRadius<false>(image, bound, in, outSteps, found);
+    RadiusPlan plan;
+    plan.major = steep ? p.y : p.x;
+    plan.minor = steep ? p.x : p.y;
+    plan.majorStep = majorDelta > 0 ? 1 : -1;
+    plan.minorStep = minorDelta >= 0 ? 1 : -1;
+    plan.a = std::abs(minorDelta);
+    plan.b = std::abs(majorDelta);
+    const int majorLimit = steep ? image.height : image.width;
+    const int ahead = plan.majorStep > 0 ? majorLimit - plan.major : plan.major + 1;
+    const int behind = plan.majorStep > 0 ? plan.major + 1 : majorLimit - plan.major;
+    plan.steps = std::min(plan.b, ahead);
+    plan.outSteps = std::min(plan.b, behind);
+    return steep ? walkRadius<true>(image, bound, plan, found)
+                 : walkRadius<false>(image, bound, plan, found);
 }
 
 bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& bound, Point start,
