@@ -64,8 +64,10 @@ void ClusterGA::step()
     if (clusters.size() > 1 && frequency != 0 && stepCount % frequency == 0) {
         widenLimits();
         image.rebuildActivePoints();
-        // Pixels removed with solutions since the last rebuild make it tighter.
-        bound_.rebuild(image);
+        // Pixels removed with solutions since the last rebuild make it tighter; without them
+        // the image is what the bound was built from.
+        if (boundIsLoose_)
+            refreshDistanceBound();
     }
 }
 

@@ -73,7 +73,11 @@ class ClusterGA : public SearchHost
     /// Recomputes the distance bound from the image, which must hold no temporarily cleared
     /// pixel; needed after pixels became active that were not (tests that draw into the
     /// image), and tightens the bound after pixels were removed.
-    void refreshDistanceBound() { bound_.rebuild(image); }
+    void refreshDistanceBound()
+    {
+        bound_.rebuild(image);
+        boundIsLoose_ = false;
+    }
     std::int32_t upperAxisLimit() const override { return limits.maxAxisLimit; }
     std::int32_t lowerAxisLimit() const override { return limits.minAxisLimit; }
     void reportCreation(bool valid) override;
@@ -104,6 +108,8 @@ class ClusterGA : public SearchHost
     std::set<RefusedFigure> refusedFigures_;
     RunContext& context_;
     DistanceBound bound_;
+    /// Pixels were removed since the bound was built: a rebuild would tighten it.
+    bool boundIsLoose_ = false;
     const SearchSettings& settings_;
 };
 

@@ -138,6 +138,7 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
 
 void ClusterGA::removeFigurePixels(const Chromosome& chromosome)
 {
+    boundIsLoose_ = true;
     const int half = settings_.drawingThickness / 2;
     for (const Point& p : chromosome.outline())
         forEachSquarePixel(p, half, image.height, image.width, [this](int row, int column) {

@@ -75,7 +75,7 @@ class DistanceBound
     }
 
     /// The largest image, in pixels, given the bounds ahead in each direction (8 bytes a pixel).
-    static constexpr std::size_t CONE_PIXEL_LIMIT = std::size_t{1} << 21;
+    static constexpr std::size_t CONE_PIXEL_LIMIT = std::size_t{1} << 19;
 
   private:
     int width_ = 0;

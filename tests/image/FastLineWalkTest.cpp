@@ -717,7 +717,7 @@ TEST(DistanceBound, AheadIsTheCappedConeDistanceInEveryDirection)
 
 TEST(DistanceBound, LargeImagesWalkOnTheChessboardBound)
 {
-    const int side = 1449; // 1449^2 pixels, just past the limit of the bounds ahead
+    const int side = 725; // 725^2 pixels, just past the limit of the bounds ahead
     ASSERT_GT(static_cast<std::size_t>(side) * side, DistanceBound::CONE_PIXEL_LIMIT);
     BinaryImage image = blankImage(side, side);
     setPixel(image, 700, 700);
@@ -729,7 +729,7 @@ TEST(DistanceBound, LargeImagesWalkOnTheChessboardBound)
         EXPECT_EQ(ahead.minorStride, steep ? 1 : side);
     }
     Point found;
-    ASSERT_TRUE(findNearestAlongRadius(image, bound, {100, 700}, {1400, 700}, found));
+    ASSERT_TRUE(findNearestAlongRadius(image, bound, {100, 700}, {720, 700}, found));
     EXPECT_EQ(found, (Point{700, 700}));
 }
 
