@@ -106,15 +106,8 @@ bool walkLine(const BinaryImage& image, const DistanceBound& bound, int major, i
     }
 }
 
-// A radius walk: as a LineWalk toward the centre, with the positions of the outward walk.
-struct RadiusPlan {
-    int major;
-    int minor;
-    int majorStep;
-    int minorStep;
-    int a;
-    int b;
-    int steps;
+// A radius walk: the walk toward the centre, and the positions of the outward one.
+struct RadiusPlan : LineWalk {
     int outSteps;
 };
 
@@ -260,6 +253,7 @@ bool findNearestAlongRadius(const BinaryImage& image, const DistanceBound& bound
     if (majorDelta == 0)
         return false; // p is the centre
     RadiusPlan plan;
+    plan.steep = steep;
     plan.major = steep ? p.y : p.x;
     plan.minor = steep ? p.x : p.y;
     plan.majorStep = majorDelta > 0 ? 1 : -1;

@@ -1,37 +1,9 @@
-// The PNG reader on any bytes, from a stream and from a file. A picture that is read must
-// have sides from 1 to MAX_IMAGE_SIDE, every row full and holding only 0 and 1, and the grid
-// the search gets from the file must be that picture, or its complement when light pixels
-// are active.
+// The PNG reader on any bytes (see GreyReaderFuzz.h).
 
-#include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-#include "FuzzSupport.h"
-#include "image/BinaryImage.h"
-#include "image/PbmFile.h"
+#include "GreyReaderFuzz.h"
 #include "image/PngPicture.h"
 
 using namespace Trelm;
-
-namespace
-{
-
-void checkGrid(const PixelRows& rows, const PixelRows& dark, int width, bool lightIsActive)
-{
-    if (rows.size() != dark.size())
-        std::abort();
-    for (std::size_t y = 0; y < rows.size(); ++y) {
-        if (rows[y].size() != static_cast<std::size_t>(width) || dark[y].size() != rows[y].size())
-            std::abort();
-        for (std::size_t x = 0; x < rows[y].size(); ++x)
-            if (dark[y][x] > 1 || rows[y][x] != (lightIsActive ? 1 - dark[y][x] : dark[y][x]))
-                std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -41,29 +13,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string bytes = fuzz::bytesOf(data, size);
-    std::istringstream input(bytes);
-    PngPicture picture;
-    const bool read = picture.read(input, "fuzz.png");
-
-    const std::string path = (fuzz::scratchFolder() / "fuzz.png").string();
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
-    // The light-is-active reading of every other input, so both polarities are fuzzed.
-    const bool lightIsActive = size % 2 == 1;
-    BinaryImage image;
-    const bool loaded = image.load(path, std::cout, lightIsActive);
-    if (read != loaded)
-        std::abort();
-    if (!read)
-        return 0;
-
-    const int width = picture.width;
-    const int height = picture.height;
-    if (width < 1 || width > MAX_IMAGE_SIDE || height < 1 || height > MAX_IMAGE_SIDE)
-        std::abort();
-    if (image.width != width || image.height != height ||
-        picture.darkPixels.size() != static_cast<std::size_t>(height))
-        std::abort();
-    checkGrid(image.rows, picture.darkPixels, width, lightIsActive);
-    return 0;
+    return fuzz::fuzzGreyReader<PngPicture>(data, size, ".png",
+                                            [](const PngPicture&) { return true; });
 }
