@@ -95,16 +95,16 @@ class ClusterGA : public SearchHost
     void reorganizeCluster(Cluster& cluster);
     void placeOutcast(Chromosome* outcast, const Cluster& origin);
     bool isSolution(const Chromosome& candidate);
-    /// Whether the figure's support in the image is beyond chance; remembers a refusal until
-    /// the image next loses pixels.
-    bool hasSupport(const Ellipse& figure);
+    /// Whether the figure's support in the image is beyond chance, by the stricter rule of a
+    /// partial outline when partial; remembers a refusal until the image next loses pixels.
+    bool hasSupport(const Ellipse& figure, bool partial);
     /// Gives a new solution its parameters refitted to the image's pixels.
     void refineSolution(Chromosome& solution) const;
     void printLimits() const;
 
     /// Figures whose support was refused since the image last lost pixels.
     using RefusedFigure =
-        std::tuple<std::int16_t, std::int16_t, std::int32_t, std::int32_t, double>;
+        std::tuple<std::int16_t, std::int16_t, std::int32_t, std::int32_t, double, bool>;
     std::set<RefusedFigure> refusedFigures_;
     RunContext& context_;
     DistanceBound bound_;

@@ -18,6 +18,9 @@ constexpr double STRICT_DISTANCE = 0.2;
 constexpr std::uint32_t MATURE_AGE = 4;
 constexpr double LOOSE_COMPLETENESS = 0.5;
 constexpr double LOOSE_DISTANCE = 0.5;
+// With the support check, a mature candidate this complete may be a partial outline: it passes
+// when its support, however short, could not be chance.
+constexpr double ARC_COMPLETENESS = 0.25;
 
 // Failed creations: from the first checkpoint on, every few failures the active points are
 // recounted; at the limit the image counts as used up.
@@ -40,9 +43,13 @@ bool ClusterGA::isSolution(const Chromosome& candidate)
     const bool fit = (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) ||
                      (loose && candidate.ageInCluster >= MATURE_AGE) ||
                      (loose && context_.budgetReached());
-    if (!fit || !settings_.validate)
+    if (!settings_.validate)
         return fit;
-    const bool supported = hasSupport(static_cast<const EllipseChromosome&>(candidate).figure);
+    const bool arc = !fit && c >= ARC_COMPLETENESS && d <= LOOSE_DISTANCE &&
+                     (candidate.ageInCluster >= MATURE_AGE || context_.budgetReached());
+    if (!fit && !arc)
+        return false;
+    const bool supported = hasSupport(static_cast<const EllipseChromosome&>(candidate).figure, arc);
     if (!supported && context_.talks(Verbosity::CHROMOSOMES)) {
         context_.out() << "Best chromo not promoted, its support could be chance:\n";
         candidate.print(context_.out());
@@ -50,20 +57,21 @@ bool ClusterGA::isSolution(const Chromosome& candidate)
     return supported;
 }
 
-bool ClusterGA::hasSupport(const Ellipse& figure)
+bool ClusterGA::hasSupport(const Ellipse& figure, bool partial)
 {
     // The image changes only when a solution takes its pixels: until then an ellipse refused
     // once, often the same best candidate step after step, is refused again.
-    const RefusedFigure key{figure.centerX, figure.centerY, figure.majorAxis, figure.minorAxis,
-                            figure.angle};
+    const RefusedFigure key{figure.centerX,   figure.centerY, figure.majorAxis,
+                            figure.minorAxis, figure.angle,   partial};
     if (refusedFigures_.count(key) != 0)
         return false;
     // Checked on the ellipse refitted to its pixels, to a fraction of a pixel: a true outline's
     // pixels then lie within the check's tight tolerance, and clutter's seldom do. An ellipse
     // that cannot be refitted has no consistent pixels.
     EllipseParameters fitted;
-    const bool supported =
-        SolutionFit::refit(image, figure, fitted) && SupportCheck(image).accepts(fitted);
+    const bool supported = SolutionFit::refit(image, figure, fitted) &&
+                           (partial ? SupportCheck(image).acceptsPartial(fitted)
+                                    : SupportCheck(image).accepts(fitted));
     if (!supported)
         refusedFigures_.insert(key);
     return supported;

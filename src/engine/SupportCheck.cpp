@@ -270,6 +270,12 @@ bool SupportCheck::accepts(const Measure& measure) const
             measure.log10FalseAlarms < rules_.log10MaxBunchedFalseAlarms);
 }
 
+bool SupportCheck::acceptsPartial(const Measure& measure) const
+{
+    return measure.samples > 0 && measure.log10FalseAlarms < rules_.log10MaxPartialFalseAlarms &&
+           measure.sectors >= neededSectors(rules_.minPartialSectors, measure);
+}
+
 double SupportCheck::log10TestCount() const
 {
     const double pixels = static_cast<double>(image_.width) * static_cast<double>(image_.height);

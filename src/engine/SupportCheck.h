@@ -43,6 +43,10 @@ class SupportCheck
         /// evidence: a partial outline, not a curve that merely touches the ellipse.
         int minBunchedSectors = 8;
         double log10MaxBunchedFalseAlarms = -40.0;
+        /// A partial outline (a candidate short of the completeness a whole one needs) passes
+        /// on this many sectors with this much stronger evidence.
+        int minPartialSectors = 4;
+        double log10MaxPartialFalseAlarms = -20.0;
         /// A sector holds support when at least this share of its positions is supported.
         double sectorShare = 0.5;
         /// Points the candidate was built through, supported by construction: not evidence.
@@ -74,6 +78,12 @@ class SupportCheck
     /// Whether the measured support makes the ellipse a detection.
     bool accepts(const Measure& measure) const;
     bool accepts(const EllipseParameters& ellipse) const { return accepts(measure(ellipse)); }
+    /// Whether the measured support makes a partial outline a detection.
+    bool acceptsPartial(const Measure& measure) const;
+    bool acceptsPartial(const EllipseParameters& ellipse) const
+    {
+        return acceptsPartial(measure(ellipse));
+    }
 
     /// log10 of the number of ellipses the search could test in the image: the larger of the
     /// geometric count (five parameters, each taking about as many values as the image is wide

@@ -239,3 +239,33 @@ TEST_F(SolutionsTest, RefinedSolutionHasSubPixelParameters)
     EXPECT_NEAR(solution->refined->minorAxis, 50.0, 0.3);
     EXPECT_NEAR(std::remainder(solution->refined->angle, PI), 0.0, 0.01);
 }
+
+TEST_F(SolutionsTest, ValidatedPartialOutlineIsPromotedOnceMatureOnlyWithEnoughOfIt)
+{
+    // Of the first ellipse (centre 60, 60, semi-axes 40 and 25) only its left end stays: x < 45,
+    // about 38% of the outline.
+    const auto keepLeftOf = [&](int limit) {
+        for (int y = 20; y < 100; ++y)
+            for (int x = limit; x < 110; ++x)
+                engine->image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 0;
+    };
+    keepLeftOf(45);
+    EXPECT_FALSE(promoted(0.35, 0.1, 4)) << "without the check, a partial outline never passes";
+    engine->clusters.clear();
+    testRun().settings.validate = true;
+    EXPECT_FALSE(promoted(0.35, 0.1, 0)) << "not yet mature";
+    engine->clusters.clear();
+    EXPECT_FALSE(promoted(0.2, 0.1, 4)) << "below the completeness of a partial outline";
+    engine->clusters.clear();
+    EXPECT_TRUE(promoted(0.35, 0.1, 4));
+}
+
+TEST_F(SolutionsTest, ValidatedShortArcIsRefused)
+{
+    testRun().settings.validate = true;
+    // x < 24: a tenth of the outline, too few directions of it to tell an ellipse.
+    for (int y = 20; y < 100; ++y)
+        for (int x = 24; x < 110; ++x)
+            engine->image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 0;
+    EXPECT_FALSE(promoted(0.3, 0.1, 4));
+}
