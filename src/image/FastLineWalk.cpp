@@ -136,7 +136,7 @@ bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const Radi
     const int outSteps = in.outSteps;
     const int twoA = 2 * in.a;
     const int twoB = 2 * in.b;
-    const double reciprocal = 1.0 / twoB;
+    const ExactQuotient quotient(static_cast<std::uint32_t>(twoB));
     int decision = twoA - in.b;
     int k = 0;
     int m = 0;
@@ -158,8 +158,8 @@ bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const Radi
     const auto advance = [&](int skip) {
         // One position is a plain step of the walk; more are the closed form.
         const int moves = skip == 1 ? (decision > 0 ? 1 : 0)
-                                    : quotientByReciprocal(decision + twoA * (skip - 1) + twoB - 1,
-                                                           twoB, reciprocal);
+                                    : static_cast<int>(quotient.of(static_cast<std::uint32_t>(
+                                          decision + twoA * (skip - 1) + twoB - 1)));
         decision += twoA * skip - twoB * moves;
         k += skip;
         m += moves;

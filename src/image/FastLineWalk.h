@@ -38,9 +38,7 @@ class ExactQuotient
   public:
     explicit ExactQuotient(std::uint32_t divisor)
     {
-        int bits = 0;
-        for (std::uint32_t v = divisor - 1; v != 0; v >>= 1)
-            ++bits;
+        const int bits = divisor > 1 ? 32 - __builtin_clz(divisor - 1) : 0;
         shift_ = 26 + bits;
         multiplier_ = ((std::uint64_t{1} << shift_) + divisor - 1) / divisor;
     }
@@ -53,18 +51,6 @@ class ExactQuotient
     std::uint64_t multiplier_;
     int shift_;
 };
-
-/// floor(n / divisor) for 0 <= n < 2^26 and 1 <= divisor < 2^17, given reciprocal = 1.0 / divisor:
-/// the product n * reciprocal is never above the quotient (the relative error of both roundings
-/// stays far below the gap of 1 / (n * divisor) that a quotient just below an integer keeps),
-/// and at most one below an integer one, so one correction makes it exact.
-inline int quotientByReciprocal(int n, int divisor, double reciprocal)
-{
-    int q = static_cast<int>(n * reciprocal);
-    if ((q + 1) * divisor <= n)
-        ++q;
-    return q;
-}
 
 /// Returns exactly what findActiveAlongLine(image, start, target, found, maxPositions) returns,
 /// found included, but jumps over stretches the bound proves empty. bound must have been built

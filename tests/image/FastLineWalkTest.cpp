@@ -733,22 +733,6 @@ TEST(DistanceBound, LargeImagesWalkOnTheChessboardBound)
     EXPECT_EQ(found, (Point{700, 700}));
 }
 
-TEST(QuotientByReciprocal, MatchesDivisionForEveryDivisor)
-{
-    Dice dice(19);
-    constexpr int limit = 1 << 26;
-    for (int divisor = 1; divisor < (1 << 17); ++divisor) {
-        const double reciprocal = 1.0 / divisor;
-        const int top = (limit - 1) / divisor * divisor;
-        for (const int n : {0, 1, divisor - 1, divisor, divisor + 1, 2 * divisor - 1, 2 * divisor,
-                            top - 1, top, limit - 1, dice.between(0, limit - 1)})
-            if (n >= 0 && n < limit) {
-                ASSERT_EQ(quotientByReciprocal(n, divisor, reciprocal), n / divisor)
-                    << n << " / " << divisor;
-            }
-    }
-}
-
 TEST(FindNearestAlongRadius, MatchesTwoStepwiseWalksOnRandomCases)
 {
     Dice dice(20261209);
