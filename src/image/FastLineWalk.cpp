@@ -195,11 +195,6 @@ bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const Radi
     return false;
 }
 
-} // namespace
-
-namespace
-{
-
 int manhattan(Point a, Point b)
 {
     return std::abs(a.x - b.x) + std::abs(a.y - b.y);
@@ -232,8 +227,6 @@ bool walkRadiusTwice(const BinaryImage& image, const DistanceBound& bound, Point
 bool findNearestAlongRadius(const BinaryImage& image, const DistanceBound& bound, Point p,
                             Point centre, Point& found)
 {
-    const int dx = centre.x - p.x;
-    const int dy = centre.y - p.y;
     // As far beyond p as the centre lies before it, in 16-bit arithmetic.
     const int beyondX = 2 * p.x - centre.x;
     const int beyondY = 2 * p.y - centre.y;
@@ -246,27 +239,14 @@ bool findNearestAlongRadius(const BinaryImage& image, const DistanceBound& bound
         image.rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] != 0 ||
         bound.width() != image.width || bound.height() != image.height)
         return walkRadiusTwice(image, bound, p, centre, beyond, found);
-    // The set-up of planLineWalk for both walks; a tie counts as steep.
-    const bool steep = std::abs(dy) >= std::abs(dx);
-    const int majorDelta = steep ? dy : dx;
-    const int minorDelta = steep ? dx : dy;
-    if (majorDelta == 0)
-        return false; // p is the centre
     RadiusPlan plan;
-    plan.steep = steep;
-    plan.major = steep ? p.y : p.x;
-    plan.minor = steep ? p.x : p.y;
-    plan.majorStep = majorDelta > 0 ? 1 : -1;
-    plan.minorStep = minorDelta >= 0 ? 1 : -1;
-    plan.a = std::abs(minorDelta);
-    plan.b = std::abs(majorDelta);
-    const int majorLimit = steep ? image.height : image.width;
-    const int ahead = plan.majorStep > 0 ? majorLimit - plan.major : plan.major + 1;
-    const int behind = plan.majorStep > 0 ? plan.major + 1 : majorLimit - plan.major;
-    plan.steps = std::min(plan.b, ahead);
-    plan.outSteps = std::min(plan.b, behind);
-    return steep ? walkRadius<true>(image, bound, plan, found)
-                 : walkRadius<false>(image, bound, plan, found);
+    if (!planLineWalk(image, p, centre, std::numeric_limits<int>::max(), plan))
+        return false; // p is the centre
+    // The outward walk mirrors the inward one up to the image's border behind p.
+    const int majorLimit = plan.steep ? image.height : image.width;
+    plan.outSteps = std::min(plan.b, plan.majorStep > 0 ? plan.major + 1 : majorLimit - plan.major);
+    return plan.steep ? walkRadius<true>(image, bound, plan, found)
+                      : walkRadius<false>(image, bound, plan, found);
 }
 
 bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& bound, Point start,
