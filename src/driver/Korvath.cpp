@@ -97,24 +97,16 @@ BinaryImage binaryImage(const Image& image)
 DetectedEllipse detectedEllipse(const Trelm::Chromosome* solution)
 {
     const auto* ellipse = static_cast<const Trelm::EllipseChromosome*>(solution);
-    DetectedEllipse found;
-    if (ellipse->refined) {
-        const auto& r = *ellipse->refined;
-        found = {r.centerX, r.centerY, r.majorAxis, r.minorAxis, r.angle, 0, 0, true};
-    } else {
-        const auto& e = ellipse->figure;
-        found = {static_cast<double>(e.centerX),
-                 static_cast<double>(e.centerY),
-                 static_cast<double>(e.majorAxis),
-                 static_cast<double>(e.minorAxis),
-                 e.angle,
-                 0,
-                 0,
-                 false};
-    }
-    found.completeness = solution->completeness;
-    found.distance = solution->distance;
-    return found;
+    const Trelm::EllipseParameters e =
+        ellipse->refined ? *ellipse->refined : ellipse->figure.parameters();
+    return {e.centerX,
+            e.centerY,
+            e.majorAxis,
+            e.minorAxis,
+            e.angle,
+            solution->completeness,
+            solution->distance,
+            ellipse->refined.has_value()};
 }
 
 StopReason stopReason(Trelm::ImageSearch::Stop stop)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <list>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -94,12 +95,16 @@ class ClusterGA : public SearchHost
     void mutateMembers(Cluster& next, std::int32_t eliteCount, std::int32_t present);
     void reorganizeCluster(Cluster& cluster);
     void placeOutcast(Chromosome* outcast, const Cluster& origin);
-    bool isSolution(const Chromosome& candidate);
+    /// Whether the candidate passes a solution criterion; fitted receives the refit the support
+    /// check made of it, if any.
+    bool isSolution(const Chromosome& candidate, std::optional<EllipseParameters>& fitted);
     /// Whether the figure's support in the image is beyond chance, by the stricter rule of a
     /// partial outline when partial; remembers a refusal until the image next loses pixels.
-    bool hasSupport(const Ellipse& figure, bool partial);
-    /// Gives a new solution its parameters refitted to the image's pixels.
-    void refineSolution(Chromosome& solution) const;
+    /// fitted receives the refit an accepted figure was checked on.
+    bool hasSupport(const Ellipse& figure, bool partial, std::optional<EllipseParameters>& fitted);
+    /// Gives a new solution its parameters refitted to the image's pixels: fitted when the
+    /// support check made that refit already.
+    void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
 
     /// Figures whose support was refused since the image last lost pixels.

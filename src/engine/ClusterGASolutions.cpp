@@ -35,7 +35,7 @@ std::int32_t majorAxisOf(const Chromosome* solution)
 
 } // namespace
 
-bool ClusterGA::isSolution(const Chromosome& candidate)
+bool ClusterGA::isSolution(const Chromosome& candidate, std::optional<EllipseParameters>& fitted)
 {
     const double c = candidate.completeness;
     const double d = candidate.distance;
@@ -49,7 +49,8 @@ bool ClusterGA::isSolution(const Chromosome& candidate)
                      (candidate.ageInCluster >= MATURE_AGE || context_.budgetReached());
     if (!fit && !arc)
         return false;
-    const bool supported = hasSupport(static_cast<const EllipseChromosome&>(candidate).figure, arc);
+    const bool supported =
+        hasSupport(static_cast<const EllipseChromosome&>(candidate).figure, arc, fitted);
     if (!supported && context_.talks(Verbosity::CHROMOSOMES)) {
         context_.out() << "Best chromo not promoted, its support could be chance:\n";
         candidate.print(context_.out());
@@ -57,7 +58,8 @@ bool ClusterGA::isSolution(const Chromosome& candidate)
     return supported;
 }
 
-bool ClusterGA::hasSupport(const Ellipse& figure, bool partial)
+bool ClusterGA::hasSupport(const Ellipse& figure, bool partial,
+                           std::optional<EllipseParameters>& fitted)
 {
     // The image changes only when a solution takes its pixels: until then an ellipse refused
     // once, often the same best candidate step after step, is refused again.
@@ -68,27 +70,29 @@ bool ClusterGA::hasSupport(const Ellipse& figure, bool partial)
     // Checked on the ellipse refitted to its pixels, to a fraction of a pixel: a true outline's
     // pixels then lie within the check's tight tolerance, and clutter's seldom do. An ellipse
     // that cannot be refitted has no consistent pixels.
-    EllipseParameters fitted;
-    const bool supported = SolutionFit::refit(image, figure, fitted) &&
-                           (partial ? SupportCheck(image).acceptsPartial(fitted)
-                                    : SupportCheck(image).accepts(fitted));
+    EllipseParameters refit;
+    const bool supported =
+        SolutionFit::refit(image, figure, refit) &&
+        (partial ? SupportCheck(image).acceptsPartial(refit) : SupportCheck(image).accepts(refit));
     if (!supported)
         refusedFigures_.insert(key);
+    else
+        fitted = refit;
     return supported;
 }
 
-void ClusterGA::refineSolution(Chromosome& solution) const
+void ClusterGA::refineSolution(Chromosome& solution,
+                               const std::optional<EllipseParameters>& fitted) const
 {
     auto& ellipseSolution = static_cast<EllipseChromosome&>(solution);
-    EllipseParameters fitted;
-    if (SolutionFit::refit(image, ellipseSolution.figure, fitted))
+    if (fitted) {
         ellipseSolution.refined = fitted;
-    else
-        ellipseSolution.refined = EllipseParameters{
-            static_cast<double>(ellipseSolution.figure.centerX),
-            static_cast<double>(ellipseSolution.figure.centerY),
-            static_cast<double>(ellipseSolution.figure.majorAxis),
-            static_cast<double>(ellipseSolution.figure.minorAxis), ellipseSolution.figure.angle};
+        return;
+    }
+    EllipseParameters refit;
+    ellipseSolution.refined = SolutionFit::refit(image, ellipseSolution.figure, refit)
+                                  ? refit
+                                  : ellipseSolution.figure.parameters();
 }
 
 bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
@@ -110,7 +114,9 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
             candidate->evaluate();
             cluster->insert(candidate);
         }
-        if (!isSolution(*candidate)) {
+        // The support check's refit, when it made one: the image has not changed since.
+        std::optional<EllipseParameters> fitted;
+        if (!isSolution(*candidate, fitted)) {
             if (candidate->completeness < settings_.minCompleteness)
                 ++bad;
             ++cluster;
@@ -122,7 +128,7 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
         solutions.push_back(candidate);
         // Refitted before its pixels leave the image.
         if (settings_.refine)
-            refineSolution(*candidate);
+            refineSolution(*candidate, fitted);
         removeFigurePixels(*candidate);
         refusedFigures_.clear();
         if (context_.talks(Verbosity::CHROMOSOMES)) {

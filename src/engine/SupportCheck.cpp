@@ -172,10 +172,7 @@ bool SupportCheck::supports(const OutlinePosition& p, double reach) const
 
 SupportCheck::Measure SupportCheck::measure(const Ellipse& ellipse) const
 {
-    return measure(EllipseParameters{static_cast<double>(ellipse.centerX),
-                                     static_cast<double>(ellipse.centerY),
-                                     static_cast<double>(ellipse.majorAxis),
-                                     static_cast<double>(ellipse.minorAxis), ellipse.angle});
+    return measure(ellipse.parameters());
 }
 
 SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) const

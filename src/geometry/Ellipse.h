@@ -5,6 +5,7 @@
 
 #include "core/Constants.h"
 #include "core/RunContext.h"
+#include "geometry/ConicFit.h"
 #include "geometry/Figure.h"
 
 namespace Trelm
@@ -36,6 +37,13 @@ class Ellipse : public Figure
 
     /// Whether the two ellipses stand for the same ellipse of the image (symmetric).
     bool isSimilar(const Ellipse& other) const;
+
+    /// The centre, full axes and angle as real numbers.
+    EllipseParameters parameters() const
+    {
+        return {static_cast<double>(centerX), static_cast<double>(centerY),
+                static_cast<double>(majorAxis), static_cast<double>(minorAxis), angle};
+    }
 
   private:
     struct Rotation {
