@@ -124,41 +124,12 @@ StopReason stopReason(Trelm::ImageSearch::Stop stop)
 
 } // namespace
 
-Result detect(const Image& image, const Settings& settings, std::ostream* log)
+namespace
 {
-    RunContext context;
-    context.settings = searchSettings(settings);
-    context.verbosity = settings.verbosity;
-    context.random.seed(settings.seed);
-    // A stream without a buffer takes every write and keeps nothing.
-    std::ostream silent(nullptr);
-    context.output = log != nullptr ? log : &silent;
-    Trelm::ImageSearch::Outcome outcome;
-    try {
-        outcome = Trelm::ImageSearch::run(context, binaryImage(image));
-    } catch (const Error&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw Error(error.what());
-    } catch (const char* text) {
-        // The random routines throw a bare text.
-        throw Error(text);
-    }
-    Result result;
-    for (const Trelm::Chromosome* solution : outcome.solutions.items())
-        result.ellipses.push_back(detectedEllipse(solution));
-    result.evaluations = context.evaluationCount;
-    result.steps = outcome.steps;
-    result.stopReason = stopReason(outcome.stop);
-    return result;
-}
 
-Result detect(const std::string& fileName, const Settings& settings, std::ostream* log)
-{
-    return detect(readImage(fileName, settings.lightIsActive), settings, log);
-}
-
-Image readImage(const std::string& fileName, bool lightIsActive)
+// The grid of an image file, read as the program reads it; throws Error with the reader's
+// message.
+BinaryImage loadedGrid(const std::string& fileName, bool lightIsActive)
 {
     BinaryImage grid;
     std::ostringstream messages;
@@ -177,6 +148,55 @@ Image readImage(const std::string& fileName, bool lightIsActive)
                                           : text.substr(first, last - first + 1);
         throw Error(text);
     }
+    return grid;
+}
+
+// The search of a grid with settings already checked (searchSettings), as the program runs it.
+Result search(BinaryImage grid, SearchSettings checked, const Settings& settings, std::ostream* log)
+{
+    RunContext context;
+    context.settings = std::move(checked);
+    context.verbosity = settings.verbosity;
+    context.random.seed(settings.seed);
+    // A stream without a buffer takes every write and keeps nothing.
+    std::ostream silent(nullptr);
+    context.output = log != nullptr ? log : &silent;
+    Trelm::ImageSearch::Outcome outcome;
+    try {
+        outcome = Trelm::ImageSearch::run(context, std::move(grid));
+    } catch (const std::exception& error) {
+        throw Error(error.what());
+    } catch (const char* text) {
+        // The random routines throw a bare text.
+        throw Error(text);
+    }
+    Result result;
+    for (const Trelm::Chromosome* solution : outcome.solutions.items())
+        result.ellipses.push_back(detectedEllipse(solution));
+    result.evaluations = context.evaluationCount;
+    result.steps = outcome.steps;
+    result.stopReason = stopReason(outcome.stop);
+    return result;
+}
+
+} // namespace
+
+Result detect(const Image& image, const Settings& settings, std::ostream* log)
+{
+    // Settings are checked first, as the program reads its options before any image.
+    SearchSettings checked = searchSettings(settings);
+    return search(binaryImage(image), std::move(checked), settings, log);
+}
+
+Result detect(const std::string& fileName, const Settings& settings, std::ostream* log)
+{
+    SearchSettings checked = searchSettings(settings);
+    return search(loadedGrid(fileName, settings.lightIsActive), std::move(checked), settings, log);
+}
+
+Image readImage(const std::string& fileName, bool lightIsActive)
+{
+    const BinaryImage grid = loadedGrid(fileName, lightIsActive);
     Image image;
     image.width = grid.width;
     image.height = grid.height;
