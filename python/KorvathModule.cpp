@@ -1,6 +1,7 @@
 // The Python module: korvath.detect on numpy arrays or image files, korvath.read_image.
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -82,15 +83,13 @@ const char* stopName(korvath::StopReason reason)
     return "exhausted";
 }
 
-korvath::Image imageOf(const py::object& image, bool lightIsActive)
+// The file name an image argument gives, or nothing when it is an array.
+std::optional<std::string> pathOf(const py::object& image)
 {
-    if (py::isinstance<py::str>(image) ||
-        py::isinstance(image, py::module_::import("os").attr("PathLike"))) {
-        const std::string path = py::str(py::module_::import("os").attr("fspath")(image));
-        py::gil_scoped_release unlocked;
-        return korvath::readImage(path, lightIsActive);
-    }
-    return imageFromArray(py::array::ensure(image));
+    if (!py::isinstance<py::str>(image) &&
+        !py::isinstance(image, py::module_::import("os").attr("PathLike")))
+        return std::nullopt;
+    return std::string(py::str(py::module_::import("os").attr("fspath")(image)));
 }
 
 py::object detect(const py::object& image, std::uint32_t evaluations, std::uint32_t clusterSize,
@@ -118,13 +117,17 @@ py::object detect(const py::object& image, std::uint32_t evaluations, std::uint3
     settings.lightIsActive = lightIsActive;
     settings.seed = seed;
     settings.verbosity = verbose;
-    const korvath::Image searched = imageOf(image, lightIsActive);
+    const std::optional<std::string> path = pathOf(image);
+    const korvath::Image searched =
+        path ? korvath::Image() : imageFromArray(py::array::ensure(image));
     korvath::Result result;
     std::ostringstream log;
+    std::ostream* const text = verbose > 0 ? &log : nullptr;
     {
-        // Other Python threads run while this one searches.
+        // Other Python threads run while this one reads and searches.
         py::gil_scoped_release unlocked;
-        result = korvath::detect(searched, settings, verbose > 0 ? &log : nullptr);
+        result = path ? korvath::detect(*path, settings, text)
+                      : korvath::detect(searched, settings, text);
     }
     if (verbose > 0)
         py::print(log.str(), py::arg("end") = "");
@@ -175,8 +178,13 @@ the GIL. Raises korvath.Error with the program's message.)");
     module.def(
         "read_image",
         [](const py::object& path, bool lightIsActive) {
-            return arrayFromImage(
-                imageOf(py::module_::import("os").attr("fspath")(path), lightIsActive));
+            const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
+            korvath::Image image;
+            {
+                py::gil_scoped_release unlocked;
+                image = korvath::readImage(name, lightIsActive);
+            }
+            return arrayFromImage(image);
         },
         py::arg("path"), py::arg("light_is_active") = false,
         "Reads an image file as the program does: a 2-D boolean array, True where active.");
