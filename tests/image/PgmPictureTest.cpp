@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "image/PgmPicture.h"
+#include "support/PictureFiles.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
@@ -14,25 +15,14 @@ using namespace std::string_literals;
 namespace
 {
 
-struct ReadResult {
-    bool ok;
-    PgmPicture picture;
-    std::string output;
-};
-
-ReadResult readPgm(const std::string& data)
+ReadResult<PgmPicture> readPgm(const std::string& data)
 {
-    ReadResult result{false, {}, ""};
-    std::istringstream input(data);
-    std::ostringstream messages;
-    result.ok = result.picture.read(input, "x.pgm", messages);
-    result.output = messages.str();
-    return result;
+    return readPicture<PgmPicture>(data, "x.pgm");
 }
 
 std::string message(const std::string& reason)
 {
-    return "\nCannot read x.pgm: " + reason + ".\n";
+    return cannotRead("x.pgm", reason);
 }
 
 std::string be16(unsigned value)

@@ -18,25 +18,14 @@ using namespace std::string_literals;
 namespace
 {
 
-struct ReadResult {
-    bool ok;
-    PngPicture picture;
-    std::string output;
-};
-
-ReadResult readPng(const std::string& data)
+ReadResult<PngPicture> readPng(const std::string& data)
 {
-    ReadResult result{false, {}, ""};
-    std::istringstream input(data);
-    std::ostringstream messages;
-    result.ok = result.picture.read(input, "x.png", messages);
-    result.output = messages.str();
-    return result;
+    return readPicture<PngPicture>(data, "x.png");
 }
 
 std::string message(const std::string& reason)
 {
-    return "\nCannot read x.png: " + reason + ".\n";
+    return cannotRead("x.png", reason);
 }
 
 std::string bytes(std::initializer_list<unsigned> values)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,31 @@ void writePng(const std::string& path, const BinaryImage& image);
 
 /// Writes a binary image as a binary PGM ("P5") file: active pixels black, the rest white.
 void writePgm(const std::string& path, const BinaryImage& image);
+
+/// What a reader made of some bytes: whether it read them, the picture, and its messages.
+template <typename Picture> struct ReadResult {
+    bool ok = false;
+    Picture picture;
+    std::string output;
+};
+
+/// Reads the bytes with Picture's stream reader, as a file of the given name.
+template <typename Picture>
+ReadResult<Picture> readPicture(const std::string& data, const std::string& name)
+{
+    ReadResult<Picture> result;
+    std::istringstream input(data);
+    std::ostringstream messages;
+    result.ok = result.picture.read(input, name, messages);
+    result.output = messages.str();
+    return result;
+}
+
+/// The message a reader gives for the file name and reason.
+inline std::string cannotRead(const std::string& name, const std::string& reason)
+{
+    return "\nCannot read " + name + ": " + reason + ".\n";
+}
 
 /// The bytes with IHDR's width and height replaced, its checksum made to match.
 std::string withPngSize(std::string bytes, std::uint32_t width, std::uint32_t height);
