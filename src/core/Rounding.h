@@ -43,4 +43,22 @@ inline std::int32_t roundToInt(double x)
     return saturateToInt32(roundHalfTowardZero(x));
 }
 
+/// An outline coordinate: saturateToInt16(roundHalfTowardZero(value)), and whether it lies in
+/// [0, bound); a negative one is reported as outside without being stored. Truncating value + 0.5
+/// toward zero is the rounding, and every sum in (-1, 32767) converts directly, which keeps the
+/// common path to one conversion.
+inline bool rasterCoordinate(double value, int bound, std::int16_t& coordinate)
+{
+    const double shifted = value + 0.5;
+    if (shifted > -1.0 && shifted < 32767.0)
+        coordinate = static_cast<std::int16_t>(static_cast<int>(shifted));
+    else if (shifted >= 32767.0)
+        coordinate = 32767;
+    else if (std::isnan(shifted))
+        coordinate = 0;
+    else
+        return false; // negative
+    return coordinate < bound;
+}
+
 } // namespace Trelm

@@ -52,9 +52,6 @@ class EllipseChromosome : public Chromosome
 
   private:
     void pickGenes(BinaryImage& image, RunContext& context);
-    // The radial fallback of evaluation: the nearer of the first active pixels inward and
-    // outward from p. False when neither exists.
-    bool findRadialMatch(const BinaryImage& image, Point p, Point& match) const;
 };
 
 } // namespace Trelm

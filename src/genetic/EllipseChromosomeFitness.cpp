@@ -75,18 +75,13 @@ int chessboard(Point a, Point b)
 
 } // namespace
 
-bool EllipseChromosome::findRadialMatch(const BinaryImage& image, Point p, Point& match) const
-{
-    return findNearestAlongRadius(image, engine->distanceBound(), p,
-                                  {figure.centerX, figure.centerY}, match);
-}
-
 void EllipseChromosome::evaluate()
 {
     ++engine->context().evaluationCount;
     BinaryImage& image = engine->searchImage();
     const std::vector<Point>& outline = figure.points;
     const DistanceBound& bound = engine->distanceBound();
+    const Point centre{figure.centerX, figure.centerY};
     // Reserved once per evaluation, so matching allocates nothing per outline point.
     matchedPixels.clear();
     matchedPixels.reserve(outline.size());
@@ -118,7 +113,8 @@ void EllipseChromosome::evaluate()
             }
             continue;
         }
-        if (findRadialMatch(image, p, q)) {
+        // The nearer of the first active pixels inward and outward along the radius.
+        if (findNearestAlongRadius(image, bound, p, centre, q)) {
             const int d = chessboard(q, p);
             accept(q);
             found += 1.0 / d;

@@ -129,27 +129,6 @@ Ellipse::Rotation Ellipse::rotation() const
     return r;
 }
 
-namespace
-{
-
-// A coordinate of the outline as roundHalfTowardZero then saturateToInt16 make it, and whether it
-// lies in [0, bound): the same answer with fewer comparisons on the common path.
-inline bool rasterCoordinate(double value, int bound, std::int16_t& coordinate)
-{
-    const double rounded = roundHalfTowardZero(value);
-    if (rounded >= 0 && rounded < 32767.0)
-        coordinate = static_cast<std::int16_t>(rounded);
-    else if (rounded >= 32767.0)
-        coordinate = 32767;
-    else if (std::isnan(rounded))
-        coordinate = 0;
-    else
-        return false; // negative
-    return coordinate < bound;
-}
-
-} // namespace
-
 void Ellipse::addSymmetricPoints(int offsetX, int offsetY, const Raster& raster)
 {
     const Rotation& r = raster.rotation;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <vector>
+
 #include "core/Random.h"
 #include "core/Rounding.h"
 #include "support/TestSupport.h"
@@ -69,4 +72,49 @@ TEST(Rounding, AddsAHalfAndTruncatesTowardZero)
     EXPECT_EQ(roundToInt(-1.7), -1);
     EXPECT_EQ(roundToInt(1e300), 2147483647);
     EXPECT_EQ(saturateToInt16(-1e9), -32768);
+}
+
+// The outline's coordinate must be exactly the program's rounding and saturation, at every
+// edge of the conversion's fast range and on values just either side of each half.
+TEST(Rounding, RasterCoordinateIsTheRoundingSaturatedAndBounded)
+{
+    const auto reference = [](double value, int bound, std::int16_t& coordinate) {
+        const double rounded = roundHalfTowardZero(value);
+        if (rounded < 0)
+            return false;
+        coordinate = saturateToInt16(rounded);
+        return coordinate < bound;
+    };
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  -0.5,
+                                  -1.5,
+                                  -1.4999999999999998,
+                                  -1e300,
+                                  32766.0,
+                                  32766.5,
+                                  32766.499999999996,
+                                  32767.0,
+                                  1e300,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+    for (int half = -4; half <= 70000; ++half)
+        for (const double nudge : {-1e-9, 0.0, 1e-9})
+            values.push_back(half * 0.5 + nudge);
+    RandomGenerator random;
+    random.seed(7);
+    for (int i = 0; i < 100000; ++i)
+        values.push_back(random.randomReal(-100.0, 33000.0));
+    for (const double value : values)
+        for (const int bound : {0, 1, 640, 32767}) {
+            std::int16_t fast = -7;
+            std::int16_t slow = -7;
+            const bool fastInside = rasterCoordinate(value, bound, fast);
+            const bool slowInside = reference(value, bound, slow);
+            ASSERT_EQ(fastInside, slowInside) << value << " " << bound;
+            if (slowInside) {
+                ASSERT_EQ(fast, slow) << value;
+            }
+        }
 }
