@@ -27,12 +27,6 @@ constexpr double MAX_SHIFT = 3.0;
 constexpr double MAX_SHIFT_SHARE = 0.1;
 constexpr double MAX_AXIS_CHANGE = 0.2;
 
-EllipseParameters parametersOf(const Ellipse& e)
-{
-    return {static_cast<double>(e.centerX), static_cast<double>(e.centerY),
-            static_cast<double>(e.majorAxis), static_cast<double>(e.minorAxis), e.angle};
-}
-
 // The active pixels around the outline pixels, each once, in row-major order.
 std::vector<PlanePoint> pixelsAround(const BinaryImage& image, const std::vector<Point>& outline)
 {
@@ -80,7 +74,7 @@ bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
 
 bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, EllipseParameters& result)
 {
-    const EllipseParameters start = parametersOf(ellipse);
+    const EllipseParameters start = ellipse.parameters();
     if (!(start.majorAxis > 0) || !(start.minorAxis > 0))
         return false;
     // 1. The pixels of the band around the search's ellipse.
