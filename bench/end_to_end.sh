@@ -12,7 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$build/korvath-scenes" 1 7 "$work/scenes" --family default > /dev/null
 
-mask() { sed -E 's/(solutions: |time: |image: ).*secs\./\1#/; s/^(Evaluations per second:).*/\1#/'; }
+source "$(dirname "$0")/common.sh"
 
 # time_one PROGRAM IMAGE: prints milliseconds, evaluations and peak kilobytes.
 time_one() {

@@ -24,7 +24,7 @@ cmake --build "$work/build" -j "$(nproc)" --target korvath > /dev/null
 replaying=$work/build/korvath
 "$build/korvath-scenes" 1 7 "$work/scenes" --family default > /dev/null
 
-mask() { sed -E 's/(solutions: |time: |image: ).*secs\./\1#/; s/^(Evaluations per second:).*/\1#/'; }
+source "$(dirname "$0")/common.sh"
 milliseconds() {
     local start end
     start=$(date +%s%N)
