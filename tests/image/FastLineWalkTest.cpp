@@ -310,23 +310,30 @@ int bruteChessboard(const BinaryImage& image, int x, int y)
     return best;
 }
 
+// Salt on a small image, sometimes very sparse, with some rows left unread: shorter than the
+// width, or missing altogether.
+BinaryImage saltWithUnreadRows(Dice& dice, int maxSide, double sparseDensity)
+{
+    BinaryImage image = blankImage(dice.between(1, maxSide), dice.between(1, maxSide));
+    const double density = dice.chance(0.3) ? sparseDensity : dice.between(0, 30) / 100.0;
+    for (auto& row : image.rows)
+        for (auto& pixel : row)
+            pixel = dice.chance(density) ? 1 : 0;
+    if (dice.chance(0.3))
+        image.rows[static_cast<std::size_t>(dice.between(0, image.height - 1))].resize(
+            static_cast<std::size_t>(dice.between(0, image.width)));
+    if (dice.chance(0.2))
+        image.rows.resize(static_cast<std::size_t>(dice.between(0, image.height)));
+    return image;
+}
+
 } // namespace
 
 TEST(DistanceBound, IsTheCappedChessboardDistance)
 {
     Dice dice(7);
     for (int round = 0; round < 300; ++round) {
-        BinaryImage image = blankImage(dice.between(1, 24), dice.between(1, 24));
-        const double density = dice.chance(0.3) ? 0.002 : dice.between(0, 30) / 100.0;
-        for (auto& row : image.rows)
-            for (auto& pixel : row)
-                pixel = dice.chance(density) ? 1 : 0;
-        // Unread rows: shorter than the width, or missing altogether.
-        if (dice.chance(0.3))
-            image.rows[static_cast<std::size_t>(dice.between(0, image.height - 1))].resize(
-                static_cast<std::size_t>(dice.between(0, image.width)));
-        if (dice.chance(0.2))
-            image.rows.resize(static_cast<std::size_t>(dice.between(0, image.height)));
+        BinaryImage image = saltWithUnreadRows(dice, 24, 0.002);
         const DistanceBound bound(image);
         ASSERT_EQ(bound.width(), image.width);
         ASSERT_EQ(bound.height(), image.height);
@@ -677,16 +684,7 @@ TEST(DistanceBound, AheadIsTheCappedConeDistanceInEveryDirection)
 {
     Dice dice(17);
     for (int round = 0; round < 200; ++round) {
-        BinaryImage image = blankImage(dice.between(1, 20), dice.between(1, 20));
-        const double density = dice.chance(0.3) ? 0.005 : dice.between(0, 30) / 100.0;
-        for (auto& row : image.rows)
-            for (auto& pixel : row)
-                pixel = dice.chance(density) ? 1 : 0;
-        if (dice.chance(0.3))
-            image.rows[static_cast<std::size_t>(dice.between(0, image.height - 1))].resize(
-                static_cast<std::size_t>(dice.between(0, image.width)));
-        if (dice.chance(0.2))
-            image.rows.resize(static_cast<std::size_t>(dice.between(0, image.height)));
+        const BinaryImage image = saltWithUnreadRows(dice, 20, 0.005);
         const DistanceBound bound(image);
         for (const bool steep : {false, true})
             for (const int majorStep : {-1, 1})
