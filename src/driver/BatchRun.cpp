@@ -16,6 +16,7 @@
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
 #include "driver/TickCounter.h"
+#include "image/BinaryImage.h"
 #include "image/PgmFile.h"
 
 namespace Trelm
@@ -52,9 +53,8 @@ int BatchRun::run(int argc, const char* const argv[])
     const std::uint32_t programStart = tickCount();
     if (parseOptions(argc, argv, settings_, verbosity_))
         return 1;
-    if (refuseReportPath())
+    if (refuseReportPath() || !openReport())
         return 1;
-    openReport();
     findResultCollisions();
     errorCount_ = 0;
     unsigned jobs = settings_.jobs;
@@ -65,6 +65,7 @@ int BatchRun::run(int argc, const char* const argv[])
         runInOrder();
     else
         runInParallel(jobs);
+    report_.printHeld(std::cout);
     printSummary(programStart);
     std::cout.flush();
     return std::cout ? 0 : LOST_OUTPUT;
@@ -74,7 +75,7 @@ int BatchRun::run(int argc, const char* const argv[])
 bool BatchRun::refuseReportPath() const
 {
     const std::string& report = settings_.reportFile;
-    if (report.empty())
+    if (report.empty() || report == "-")
         return false;
     for (const std::string& image : settings_.imageFiles) {
         for (const std::string& other : {image, resultImageName(image)}) {
@@ -88,12 +89,15 @@ bool BatchRun::refuseReportPath() const
     return false;
 }
 
-void BatchRun::openReport()
+// A batch whose report was asked for but cannot be made would run for nothing.
+bool BatchRun::openReport()
 {
     const std::string& path = settings_.reportFile;
-    if (!path.empty() && !report_.open(path))
-        std::cout << "Cannot create the report file " << path << "; no report is written."
-                  << std::endl;
+    if (path.empty() || report_.open(path))
+        return true;
+    std::cout << "Error: the report file " << path << " cannot be created; nothing is processed."
+              << std::endl;
+    return false;
 }
 
 RunContext BatchRun::contextForImage(std::ostream& out) const
@@ -206,14 +210,17 @@ void BatchRun::finishImage(std::size_t index, ImageOutcome& outcome)
 
 // The first image of the batch to name a result image keeps it: a later image with another
 // name but the same result image would replace that result without a word, so it is refused.
-// The same image listed again writes the same result and is no collision. Each name is
-// resolved once, before the batch, so a long batch costs one pass.
+// The same image listed again writes the same result and is no collision, and a name the
+// readers refuse never writes one. Each name is resolved once, before the batch, so a long
+// batch costs one pass.
 void BatchRun::findResultCollisions()
 {
     const std::vector<std::string>& files = settings_.imageFiles;
     resultCollisions_.assign(files.size(), "");
     std::map<std::filesystem::path, std::size_t> firstClaimer;
     for (std::size_t index = 0; index < files.size(); ++index) {
+        if (!BinaryImage::hasImageExtension(files[index]))
+            continue;
         const std::string result = resultImageName(files[index]);
         const auto [claim, isFirst] = firstClaimer.emplace(resolvedPath(result), index);
         if (isFirst)

@@ -31,7 +31,7 @@ class BatchRun
     };
 
     bool refuseReportPath() const;
-    void openReport();
+    bool openReport();
     RunContext contextForImage(std::ostream& out) const;
     void runInOrder();
     void runInParallel(unsigned jobs);

@@ -1,6 +1,7 @@
 #include "driver/ReportWriter.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 
 #include "core/ReplacingFile.h"
 
@@ -12,6 +13,9 @@ namespace Trelm
 namespace
 {
 
+constexpr const char* HEADER =
+    "image,index,center_x,center_y,major_axis,minor_axis,angle,completeness,distance\n";
+
 // Enough digits for a double to read back exactly.
 std::string exact(double value)
 {
@@ -22,28 +26,64 @@ std::string exact(double value)
 
 } // namespace
 
-// The header is written beside the target and renamed into place, so that a target that is a
-// link is replaced rather than written through; the rows are then appended to it.
+// A regular file is written beside the target and renamed into place, so that a target that
+// is a link is replaced rather than written through; the rows are then appended to it. A
+// device or a FIFO cannot be replaced without harm (renaming over /dev/stdout or a pipe's
+// name would destroy it for everyone), so it is written in place.
 bool ReportWriter::open(const std::string& path)
 {
     path_ = path;
+    if (path == "-") {
+        target_ = &held_;
+    } else if (isSpecialFile(path)) {
+        output_.open(path, std::ios::out);
+        if (!output_)
+            return false;
+        target_ = &output_;
+    } else {
+        return openReplacing(path);
+    }
+    *target_ << HEADER;
+    target_->flush();
+    return true;
+}
+
+void ReportWriter::printHeld(std::ostream& console)
+{
+    if (target_ == &held_)
+        console << '\n' << held_.str();
+}
+
+bool ReportWriter::openReplacing(const std::string& path)
+{
     const std::string temporary = createFileBeside(path);
     if (temporary.empty())
         return false;
     output_.open(temporary, std::ios::out | std::ios::trunc);
-    output_ << "image,index,center_x,center_y,major_axis,minor_axis,angle,completeness,distance\n";
+    output_ << HEADER;
     output_.flush();
     if (!output_ || std::rename(temporary.c_str(), path.c_str()) != 0) {
         output_.close();
         std::remove(temporary.c_str());
         return false;
     }
+    target_ = &output_;
     return true;
+}
+
+bool ReportWriter::isSpecialFile(const std::string& path)
+{
+    struct stat status {
+    };
+    if (::stat(path.c_str(), &status) != 0)
+        return false;
+    return S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) || S_ISFIFO(status.st_mode) ||
+           S_ISSOCK(status.st_mode);
 }
 
 bool ReportWriter::noticeFailure(std::ostream& console)
 {
-    if (output_ || failed_)
+    if (target_ == nullptr || *target_ || failed_)
         return false;
     failed_ = true;
     console << "Cannot write the report file " << path_
@@ -57,19 +97,20 @@ void ReportWriter::writeImage(const std::string& imageName,
     const std::string name = quoteField(imageName);
     for (std::size_t index = 0; index < solutions.size(); ++index) {
         const auto* solution = static_cast<const EllipseChromosome*>(solutions[index]);
-        output_ << name << ',' << index << ',';
+        *target_ << name << ',' << index << ',';
         if (solution->refined) {
             const EllipseParameters& r = *solution->refined;
-            output_ << exact(r.centerX) << ',' << exact(r.centerY) << ',' << exact(r.majorAxis)
-                    << ',' << exact(r.minorAxis) << ',' << exact(r.angle);
+            *target_ << exact(r.centerX) << ',' << exact(r.centerY) << ',' << exact(r.majorAxis)
+                     << ',' << exact(r.minorAxis) << ',' << exact(r.angle);
         } else {
             const Ellipse& e = solution->figure;
-            output_ << e.centerX << ',' << e.centerY << ',' << e.majorAxis << ',' << e.minorAxis
-                    << ',' << exact(e.angle);
+            *target_ << e.centerX << ',' << e.centerY << ',' << e.majorAxis << ',' << e.minorAxis
+                     << ',' << exact(e.angle);
         }
-        output_ << ',' << exact(solution->completeness) << ',' << exact(solution->distance) << '\n';
+        *target_ << ',' << exact(solution->completeness) << ',' << exact(solution->distance)
+                 << '\n';
     }
-    output_.flush();
+    target_->flush();
 }
 
 std::string ReportWriter::quoteField(const std::string& field)

@@ -20,15 +20,24 @@ namespace
 constexpr int MISSES_BEFORE_REBUILD = 100;
 } // namespace
 
+bool BinaryImage::hasImageExtension(const std::string& fileName)
+{
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string extension = fileName.substr(dot);
+    return extension == ".bmp" || extension == ".pbm" || extension == ".png" || extension == ".pgm";
+}
+
 bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool lightIsActive)
 {
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string::npos)
         throw InvalidParameterException(
             "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename");
-    const std::string extension = fileName.substr(dot);
-    if (extension != ".bmp" && extension != ".pbm" && extension != ".png" && extension != ".pgm")
+    if (!hasImageExtension(fileName))
         throw InvalidParameterException("Unknown image format");
+    const std::string extension = fileName.substr(dot);
     // A FIFO or a device would block or never end: only regular files are read.
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);

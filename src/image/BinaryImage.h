@@ -34,6 +34,8 @@ class BinaryImage
     std::int32_t activeCount = 0;
     bool depleted = false;
 
+    /// Whether the name ends in an extension load reads: ".pbm", ".bmp", ".png" or ".pgm".
+    static bool hasImageExtension(const std::string& fileName);
     /// Fills the image from a ".pbm", ".bmp", ".png" or ".pgm" file; true on success. The
     /// readers' messages go to the given stream. A pixel of a grey or colour picture is active
     /// when dark, or when light with lightIsActive; a PBM's 1 is active either way.

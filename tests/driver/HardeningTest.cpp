@@ -1,9 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
 
 #include "driver/ImageSearch.h"
 #include "engine/EngineFixture.h"
@@ -104,6 +106,73 @@ TEST_F(HardeningTest, TwoInputsWithOneResultNameKeepTheFirstResult)
     // The same input listed twice writes the same result twice; that is not a collision.
     EXPECT_THAT(result.output, HasSubstr("Number of errors: 1\n"));
     EXPECT_EQ(readBytes(dir.file("circle_quvex++.pgm")), alone);
+}
+
+TEST_F(HardeningTest, NamesWithNoKnownExtensionGetTheirOwnMessageWhateverTheOthersAreCalled)
+{
+    writePbm(dir.file("picture.PBM"), circleImage());
+    writePbm(dir.file("picture"), circleImage());
+    const RunResult result = run("-V 0 picture.PBM picture");
+    EXPECT_THAT(result.output,
+                HasSubstr("Unexpected error on (picture.PBM):\nUnknown image format\n"));
+    EXPECT_THAT(result.output, HasSubstr("Unexpected error on (picture):\nUnknown image format, "
+                                         "please use an extension"));
+    EXPECT_THAT(result.output, Not(HasSubstr("already that of")));
+}
+
+// Special files named as the report are written in place: renaming over them would replace a
+// device or a pipe for every later user of the machine.
+TEST_F(HardeningTest, AReportOnStandardOutputOrADeviceIsWrittenThroughNotReplaced)
+{
+    fs::create_symlink("/dev/stdout", dir.path() / "out.csv");
+    fs::create_symlink("/dev/null", dir.path() / "null.csv");
+    for (const char* target : {"-", "out.csv"}) {
+        const RunResult result = run(std::string("-V 0 --report ") + target + " circle.pbm");
+        EXPECT_EQ(result.exitCode, 0) << target;
+        EXPECT_THAT(result.output, HasSubstr("image,index,center_x")) << target;
+        EXPECT_THAT(result.output, HasSubstr("\ncircle.pbm,0,")) << target;
+    }
+    // On standard output the CSV is one block of whole lines before the summary.
+    const std::string console = run("-V 0 --report - circle.pbm circle.pbm").output;
+    const std::size_t header = console.find("\nimage,index,");
+    ASSERT_NE(header, std::string::npos);
+    EXPECT_GT(header, console.rfind("Average Distance"));
+    EXPECT_LT(header, console.find("Terminated successfully"));
+    EXPECT_FALSE(exists("-"));
+    EXPECT_EQ(run("-V 0 --report null.csv circle.pbm").exitCode, 0);
+    for (const char* link : {"out.csv", "null.csv"})
+        EXPECT_TRUE(fs::is_symlink(dir.path() / link)) << link;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST_F(HardeningTest, AReportOnAFifoReachesItsReader)
+{
+    ASSERT_EQ(mkfifo(dir.file("r.csv").c_str(), 0600), 0);
+    const RunResult result = run("-V 0 --report r.csv circle.pbm", "{ cat r.csv > got.txt & } ;");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "r.csv"));
+    std::string got;
+    // The reader ends on its own once the program closes the pipe.
+    for (int wait = 0; wait < 100 && linesOf(got).size() < 2; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        got = readBytes(dir.file("got.txt"));
+    }
+    EXPECT_EQ(got.rfind("image,index,", 0), 0u);
+    EXPECT_THAT(got, HasSubstr("\ncircle.pbm,0,"));
+}
+
+TEST_F(HardeningTest, AReportThatCannotBeCreatedStopsTheBatchBeforeItStarts)
+{
+    fs::create_directory(dir.path() / "folder");
+    for (const char* report : {"no/such/dir/out.csv", "folder"}) {
+        const RunResult result = run(std::string("--report ") + report + " circle.pbm");
+        EXPECT_EQ(result.exitCode, 1) << report;
+        EXPECT_THAT(result.output, HasSubstr(std::string("Error: the report file ") + report +
+                                             " cannot be created; nothing is processed.\n"));
+        EXPECT_THAT(result.output, Not(HasSubstr("Processing image")));
+        EXPECT_FALSE(exists("circle_quvex++.pgm"));
+    }
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
 }
 
 TEST_F(HardeningTest, AResultNamedByALinkToTheInputReplacesTheLinkNotTheInput)

@@ -88,17 +88,6 @@ TEST(Report, RefinedSolutionsGiveRealParameters)
     EXPECT_GE(e[2].size(), 10u);
 }
 
-TEST(Report, UncreatableReportIsSaidOnceAndTheBatchRuns)
-{
-    TempDir dir;
-    writePbm(dir.file("circle.pbm"), circleImage());
-    const RunResult result = runKorvath(dir.path(), "-V 0 --report no/such/dir/out.csv circle.pbm");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(result.output, HasSubstr("Cannot create the report file no/such/dir/out.csv; no "
-                                         "report is written.\n"));
-    EXPECT_THAT(result.output, HasSubstr("Number of errors: 0"));
-}
-
 TEST(Report, OddNamesAreQuoted)
 {
     EXPECT_EQ(ReportWriter::quoteField("plain.pbm"), "plain.pbm");
