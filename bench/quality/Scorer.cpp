@@ -15,8 +15,13 @@
 // pooled over the scenes of a kind; the centre error is the mean distance between the centres of
 // matched pairs. The kind is the scene name up to its last "_NNN" (all digits), or NAME for every
 // scene with --kind.
+//
+// After that table, a second one gives the recall by the truth's semi-minor axis b, in bins of
+// 4-8, 8-15, 15-30, 30-60 and >= 60 pixels (lower bound included), as "found/total recall", for
+// the same rows; truths with b < 4 get a "<4" column when there are any.
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -416,9 +421,24 @@ double overlap(const EllipseParams& e1, const EllipseParams& e2)
 
 // ---- scoring ----
 
+/// Bins of the truth's semi-minor axis: lower bounds in pixels, each bin up to the next bound.
+constexpr std::array<double, 6> SIZE_BOUNDS = {0, 4, 8, 15, 30, 60};
+constexpr std::array<const char*, 6> SIZE_LABELS = {"<4", "4-8", "8-15", "15-30", "30-60", ">=60"};
+constexpr std::size_t SIZE_BINS = SIZE_BOUNDS.size();
+
+std::size_t sizeBin(const EllipseParams& truth)
+{
+    const double b = std::min(truth.a, truth.b);
+    std::size_t bin = 0;
+    while (bin + 1 < SIZE_BINS && b >= SIZE_BOUNDS[bin + 1])
+        ++bin;
+    return bin;
+}
+
 struct Tally {
     long scenes = 0, truths = 0, detections = 0, matched = 0;
     double centreErrorSum = 0;
+    std::array<long, SIZE_BINS> binTruths{}, binMatched{};
 
     void add(const Tally& o)
     {
@@ -427,6 +447,10 @@ struct Tally {
         detections += o.detections;
         matched += o.matched;
         centreErrorSum += o.centreErrorSum;
+        for (std::size_t i = 0; i < SIZE_BINS; ++i) {
+            binTruths[i] += o.binTruths[i];
+            binMatched[i] += o.binMatched[i];
+        }
     }
 };
 
@@ -461,6 +485,12 @@ Tally scoreScene(const std::vector<EllipseParams>& truth,
         ++tally.matched;
         tally.centreErrorSum +=
             std::hypot(truth[p.t].cx - detected[p.d].cx, truth[p.t].cy - detected[p.d].cy);
+    }
+    for (std::size_t t = 0; t < truth.size(); ++t) {
+        const std::size_t bin = sizeBin(truth[t]);
+        ++tally.binTruths[bin];
+        if (truthUsed[t])
+            ++tally.binMatched[bin];
     }
     return tally;
 }
@@ -498,6 +528,32 @@ void printRow(const std::string& label, const Tally& t)
                 t.detections, t.matched, ratio(t.matched, t.detections).c_str(),
                 ratio(t.matched, t.truths).c_str(), f.c_str(),
                 ratio(t.centreErrorSum, t.matched).c_str());
+}
+
+/// The first size bin shown: "<4" only when some truth falls in it.
+std::size_t firstSizeBin(const Tally& total)
+{
+    return total.binTruths[0] > 0 ? 0 : 1;
+}
+
+void printSizeHeader(std::size_t first)
+{
+    std::printf("%-22s", "recall by b (px)");
+    for (std::size_t i = first; i < SIZE_BINS; ++i)
+        std::printf(" %15s", SIZE_LABELS[i]);
+    std::printf("\n");
+}
+
+void printSizeRow(const std::string& label, const Tally& t, std::size_t first)
+{
+    std::printf("%-22s", label.c_str());
+    for (std::size_t i = first; i < SIZE_BINS; ++i) {
+        char cell[48];
+        std::snprintf(cell, sizeof cell, "%ld/%ld %5s", t.binMatched[i], t.binTruths[i],
+                      ratio(t.binMatched[i], t.binTruths[i]).c_str());
+        std::printf(" %15s", cell);
+    }
+    std::printf("\n");
 }
 
 int usage()
@@ -578,10 +634,19 @@ int main(int argc, char** argv)
             std::printf("%s\n", title.c_str());
         std::printf(HEADER, "kind", "scenes", "truths", "detections", "matched", "P", "R", "F",
                     "centre_err");
-        if (perKind && byKind.size() > 1)
+        const bool kindRows = perKind && byKind.size() > 1;
+        const std::string totalLabel = byKind.size() == 1 ? byKind.begin()->first : "all";
+        if (kindRows)
             for (const auto& k : byKind)
                 printRow(k.first, k.second);
-        printRow(byKind.size() == 1 ? byKind.begin()->first : "all", total);
+        printRow(totalLabel, total);
+
+        const std::size_t first = firstSizeBin(total);
+        printSizeHeader(first);
+        if (kindRows)
+            for (const auto& k : byKind)
+                printSizeRow(k.first, k.second, first);
+        printSizeRow(totalLabel, total, first);
     } catch (const std::exception& e) {
         std::cerr << "korvath-score: " << e.what() << '\n';
         return 1;
