@@ -4,6 +4,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "core/Constants.h"
 #include "core/Random.h"
 #include "core/SearchSettings.h"
 
@@ -20,6 +21,9 @@ struct RunContext {
     /// Fitness evaluations of the current image.
     std::uint32_t evaluationCount = 0;
     RandomGenerator random;
+    /// Largest major axis of this image's search: the max-axis setting, or the image's
+    /// diagonal when that is 0.
+    std::int32_t axisCap = AXIS_CAP;
     /// Where the search prints; standard output unless a caller collects the text.
     std::ostream* output = &std::cout;
 

@@ -36,6 +36,10 @@ struct SearchSettings {
     /// Light pixels of grey and colour pictures are active instead of dark ones: edge maps
     /// stored white on black.
     bool lightIsActive = false;
+    /// Candidates are drawn from edge chains, and the search ends when they are used up.
+    bool arcs = false;
+    /// Largest major axis searched for; 0 means the image's diagonal.
+    std::int32_t maxAxis = 400;
 };
 
 } // namespace Trelm

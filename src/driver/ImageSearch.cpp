@@ -16,6 +16,9 @@ namespace
 // A chromosome can still mature into a solution over this many steps without evaluations;
 // after that, a search that spends nothing and finds nothing can no longer change.
 constexpr int STALLED_STEPS = 5;
+// With edge chains, steps in a row that add no solution before the search counts as done.
+constexpr int STEPS_WITHOUT_SOLUTION = 6;
+
 } // namespace
 
 ImageSearch::Outcome ImageSearch::run(RunContext& context, const std::string& fileName)
@@ -26,6 +29,7 @@ ImageSearch::Outcome ImageSearch::run(RunContext& context, const std::string& fi
     ClusterGA engine(context, fileName, ELLIPSE_BIT);
     outcome.stop = runSteps(engine, fileName, outcome.solutions);
     outcome.steps = engine.stepCount;
+    hintAtLargerEllipses(engine, outcome);
     return outcome;
 }
 
@@ -36,7 +40,19 @@ ImageSearch::Outcome ImageSearch::run(RunContext& context, BinaryImage image)
     engine.createInitialCluster();
     outcome.stop = runSteps(engine, "", outcome.solutions);
     outcome.steps = engine.stepCount;
+    hintAtLargerEllipses(engine, outcome);
     return outcome;
+}
+
+// An empty result on a large image may only mean that its ellipses are beyond the cap.
+void ImageSearch::hintAtLargerEllipses(ClusterGA& engine, const Outcome& outcome)
+{
+    RunContext& context = engine.context();
+    if (outcome.solutions.empty() && context.settings.maxAxis != 0 &&
+        engine.couldHoldLargerEllipses())
+        context.out() << "Ellipses with a major axis of " << context.axisCap
+                      << " pixels or more are not searched for: --max-axis 0 allows any size "
+                         "the image holds\n";
 }
 
 ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fileName,
@@ -44,6 +60,7 @@ ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fi
 {
     RunContext& context = engine.context();
     int stalledSteps = 0;
+    int stepsWithoutSolution = 0;
     for (;;) {
         if (context.talks(Verbosity::STEP))
             context.out() << "\n"
@@ -64,6 +81,12 @@ ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fi
         stalledSteps = stalled ? stalledSteps + 1 : 0;
         if (stalledSteps > STALLED_STEPS) {
             context.out() << "Execution stopped because the search no longer changes\n\n";
+            return Stop::STALLED;
+        }
+        stepsWithoutSolution = solutions.size() == solutionsBefore ? stepsWithoutSolution + 1 : 0;
+        if (context.settings.arcs && stepsWithoutSolution >= STEPS_WITHOUT_SOLUTION) {
+            context.out() << "Execution stopped because " << STEPS_WITHOUT_SOLUTION
+                          << " steps in a row found nothing new\n\n";
             return Stop::STALLED;
         }
     }

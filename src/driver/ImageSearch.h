@@ -43,6 +43,7 @@ class ImageSearch
                          SharedChromosomes& solutions);
 
   private:
+    static void hintAtLargerEllipses(ClusterGA& engine, const Outcome& outcome);
     static void writeStepImage(ClusterGA& engine, const std::string& fileName);
 };
 

@@ -153,6 +153,8 @@ void declareHidden(po::options_description& hidden, SearchSettings& s)
         "Number of images searched at once (0: one per core)");
     add("light-is-active", po::bool_switch(&s.lightIsActive),
         "Make light pixels of PNG, PGM and BMP images active instead of dark ones");
+    add("arcs", po::bool_switch(&s.arcs), "Draw candidates from edge chains");
+    add("max-axis", withDefault(&s.maxAxis, 400), "Largest major axis searched for (0: any)");
 }
 
 void buildOptionSets(OptionSets& sets, SearchSettings& s, std::int32_t& verbosity)

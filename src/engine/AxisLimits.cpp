@@ -58,7 +58,7 @@ void AxisLimits::apply(double upper, double lower)
 {
     const std::int32_t roundedUpper = roundToInt(upper);
     const std::int32_t roundedLower = roundToInt(lower);
-    maxAxisLimit = roundedUpper >= AXIS_CAP ? AXIS_CAP : roundedUpper;
+    maxAxisLimit = roundedUpper >= cap_ ? cap_ : roundedUpper;
     minAxisLimit = roundedLower <= minAxis_ ? minAxis_ : roundedLower;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/ClusterGA.h"
 
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -10,24 +11,47 @@ namespace Trelm
 {
 
 ClusterGA::ClusterGA(RunContext& context, const std::string& fileName, std::uint32_t mask)
-    : figureMask(mask), limits(context.settings.minAxis), context_(context),
+    : figureMask(mask), limits(context.settings.minAxis, AXIS_CAP), context_(context),
       settings_(context.settings)
 {
     if (!image.load(fileName, context_.out(), settings_.lightIsActive))
         throw InvalidParameterException("Error trying to load image");
-    image.rebuildActivePoints();
-    bound_.rebuild(image);
-    context_.evaluationCount = 0;
+    prepare();
     createInitialCluster();
 }
 
 ClusterGA::ClusterGA(RunContext& context, BinaryImage loadedImage, std::uint32_t mask)
-    : image(std::move(loadedImage)), figureMask(mask), limits(context.settings.minAxis),
+    : image(std::move(loadedImage)), figureMask(mask), limits(context.settings.minAxis, AXIS_CAP),
       context_(context), settings_(context.settings)
+{
+    prepare();
+}
+
+void ClusterGA::prepare()
 {
     image.rebuildActivePoints();
     bound_.rebuild(image);
     context_.evaluationCount = 0;
+    context_.axisCap = settings_.maxAxis;
+    if (settings_.maxAxis == 0)
+        context_.axisCap = diagonalOf(image.width, image.height);
+    limits = AxisLimits(settings_.minAxis, context_.axisCap);
+    if (settings_.arcs)
+        seeder_.emplace(EdgeChains::link(image.rows, image.width, image.height));
+}
+
+std::int32_t ClusterGA::diagonalOf(std::int32_t width, std::int32_t height)
+{
+    // One more than the diagonal, since the cap itself is excluded.
+    return static_cast<std::int32_t>(std::ceil(std::hypot(double(width), double(height)))) + 1;
+}
+
+bool ClusterGA::couldHoldLargerEllipses() const
+{
+    if (image.maxX < image.minX || image.maxY < image.minY)
+        return false;
+    return std::hypot(double(image.maxX - image.minX), double(image.maxY - image.minY)) >=
+           context_.axisCap;
 }
 
 void ClusterGA::createInitialCluster()

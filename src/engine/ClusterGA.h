@@ -10,6 +10,8 @@
 
 #include "core/RunContext.h"
 #include "engine/AxisLimits.h"
+#include "engine/SupportCheck.h"
+#include "genetic/ChainSeeder.h"
 #include "genetic/Chromosome.h"
 #include "genetic/Cluster.h"
 #include "genetic/SearchHost.h"
@@ -68,7 +70,14 @@ class ClusterGA : public SearchHost
     void removeFigurePixels(const Chromosome& chromosome);
     void setLimitsFromSolutions(const SharedChromosomes& solutions);
 
+    /// Whether the active pixels spread far enough to hold an ellipse beyond the largest axis
+    /// searched for.
+    bool couldHoldLargerEllipses() const;
+    /// Whether the search ended because its edge chains were used up.
+    bool chainsExhausted() const { return seeder_ && seeder_->exhausted(); }
+
     // SearchHost
+    ChainSeeder* chainSeeder() override { return seeder_ ? &*seeder_ : nullptr; }
     BinaryImage& searchImage() override { return image; }
     const DistanceBound& distanceBound() const override { return bound_; }
     /// Recomputes the distance bound from the image, which must hold no temporarily cleared
@@ -85,6 +94,10 @@ class ClusterGA : public SearchHost
     RunContext& context() override { return context_; }
 
   private:
+    /// Readies a loaded image for the search: active points, distance bound, axis cap, chains.
+    void prepare();
+    static std::int32_t diagonalOf(std::int32_t width, std::int32_t height);
+
     /// The working state of one cluster's turn in a new generation.
     struct GenerationTurn;
 
@@ -106,6 +119,7 @@ class ClusterGA : public SearchHost
     /// support check made that refit already.
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
+    SupportCheck::Rules supportRules() const;
 
     /// Figures whose support was refused since the image last lost pixels.
     using RefusedFigure =
@@ -113,6 +127,8 @@ class ClusterGA : public SearchHost
     std::set<RefusedFigure> refusedFigures_;
     RunContext& context_;
     DistanceBound bound_;
+    /// Genes from edge chains, when the settings ask for them.
+    std::optional<ChainSeeder> seeder_;
     /// Pixels were removed since the bound was built: a rebuild would tighten it.
     bool boundIsLoose_ = false;
     const SearchSettings& settings_;

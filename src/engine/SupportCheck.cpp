@@ -216,8 +216,8 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
     measureSectors(frame, m);
     // The points the candidate was built through are supported whatever the image holds.
     const std::int32_t given = std::min({rules_.givenPoints, m.samples, m.supported});
-    m.log10FalseAlarms =
-        log10TestCount() + log10BinomialTail(m.samples - given, m.supported - given, m.density);
+    m.log10FalseAlarms = (rules_.log10Tests >= 0 ? rules_.log10Tests : log10TestCount()) +
+                         log10BinomialTail(m.samples - given, m.supported - given, m.density);
     return m;
 }
 

@@ -49,6 +49,9 @@ class SupportCheck
         double log10MaxPartialFalseAlarms = -20.0;
         /// A sector holds support when at least this share of its positions is supported.
         double sectorShare = 0.5;
+        /// log10 of the number of ellipses tested, when the search knows it better than the
+        /// image's size does; negative means log10TestCount().
+        double log10Tests = -1.0;
         /// Points the candidate was built through, supported by construction: not evidence.
         std::int32_t givenPoints = 5;
     };

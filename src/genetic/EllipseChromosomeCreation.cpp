@@ -3,6 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/Random.h"
 #include "core/Rounding.h"
+#include "genetic/ChainSeeder.h"
 #include "genetic/EllipseChromosome.h"
 #include "geometry/Pi.h"
 
@@ -47,6 +48,12 @@ EllipseChromosome::EllipseChromosome(SearchHost* owner) : Chromosome(owner)
 void EllipseChromosome::pickGenes(BinaryImage& image, RunContext& context)
 {
     RandomGenerator& random = context.random;
+    if (ChainSeeder* seeder = engine->chainSeeder()) {
+        // No chain left: nothing new can be proposed, which ends the search.
+        if (!seeder->pickGenes(genes, image, random))
+            image.depleted = true;
+        return;
+    }
     if (!image.pickActivePoint(genes[0], random))
         return;
     if (random.randomReal(0, 1) < context.settings.tracingProbability && searchGenesByRays(*this))

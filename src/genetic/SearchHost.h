@@ -9,6 +9,8 @@
 namespace Trelm
 {
 
+class ChainSeeder;
+
 /// What a chromosome needs of the search that owns it: the image, the current range of
 /// acceptable major axes, the run's state, and a place to report each creation. The engine
 /// implements it.
@@ -28,6 +30,9 @@ class SearchHost
     virtual void reportCreation(bool valid) = 0;
     /// Settings, console, evaluation count and random generator of the run.
     virtual RunContext& context() = 0;
+    /// Where new chromosomes take their genes when they come from edge chains; null when
+    /// they come from the whole image.
+    virtual ChainSeeder* chainSeeder() { return nullptr; }
 
   protected:
     ~SearchHost() = default;

@@ -99,7 +99,8 @@ bool Ellipse::computeFromPoints(const std::array<Point, 5>& genes, std::int32_t 
         else
             angle = theta;
     }
-    valid = x0 >= 0 && y0 >= 0 && majorAxis < AXIS_CAP && minorAxis > context.settings.minAxis;
+    valid =
+        x0 >= 0 && y0 >= 0 && majorAxis < context.axisCap && minorAxis > context.settings.minAxis;
     return valid;
 }
 

@@ -381,10 +381,11 @@ INSTANTIATE_TEST_SUITE_P(
                      nullptr,
                      "option '--mi' is ambiguous and matches '--min-axis', and "
                      "'--min-completeness'"},
-        LibraryError{{"--m"},
-                     nullptr,
-                     "option '--m' is ambiguous and matches '--max-tracing', '--min-axis', "
-                     "'--min-completeness', and '--mutation-rate'"},
+        LibraryError{
+            {"--m"},
+            nullptr,
+            "option '--m' is ambiguous and matches '--max-axis', '--max-tracing', '--min-axis', "
+            "'--min-completeness', and '--mutation-rate'"},
         LibraryError{
             {"-e"}, nullptr, "the required argument for option '--evaluations' is missing"},
         LibraryError{{"--evaluations=", "a.pbm"},

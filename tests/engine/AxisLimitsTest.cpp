@@ -6,7 +6,7 @@ using namespace Trelm;
 
 TEST(AxisLimits, OneSolutionGivesTenPercentEachWayAndWideningGrowsThat)
 {
-    AxisLimits limits(8);
+    AxisLimits limits(8, AXIS_CAP);
     EXPECT_EQ(limits.maxAxisLimit, 400);
     EXPECT_EQ(limits.minAxisLimit, 8);
     limits.setFromSolutions({100});
@@ -20,7 +20,7 @@ TEST(AxisLimits, OneSolutionGivesTenPercentEachWayAndWideningGrowsThat)
 
 TEST(AxisLimits, SpreadSolutionsSetTheMultiplierThatWideningRaises)
 {
-    AxisLimits limits(8);
+    AxisLimits limits(8, AXIS_CAP);
     // The mean is an integer division (110), the difference to it signed: s = 221.
     limits.setFromSolutions({100, 121});
     EXPECT_DOUBLE_EQ(limits.solutionAxisMean, 110.0);
@@ -36,7 +36,7 @@ TEST(AxisLimits, SpreadSolutionsSetTheMultiplierThatWideningRaises)
 
 TEST(AxisLimits, CapAndFloorHold)
 {
-    AxisLimits limits(30);
+    AxisLimits limits(30, AXIS_CAP);
     limits.setFromSolutions({380});
     EXPECT_EQ(limits.maxAxisLimit, 400); // 418 capped
     limits.setFromSolutions({20, 380});

@@ -1,0 +1,199 @@
+#include "genetic/ChainSeeder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace Trelm
+{
+
+namespace
+{
+
+// A chain turning at least this far (radians) holds enough of an ellipse to place one alone;
+// shorter ones are paired, and half of the long ones too, which measured better than alone.
+constexpr double SINGLE_CHAIN_TURNING = 2.5;
+// Nearest convex partners kept per chain: arcs of one ellipse are seldom far apart, and a short
+// list keeps the pairing cheap on busy images.
+constexpr std::size_t MAX_PARTNERS = 10;
+// A chain whose pixels were mostly taken by solutions has nothing left to seed.
+constexpr double ALIVE_SHARE = 0.6;
+// Pixels of a chain the least-squares fit uses at most.
+constexpr std::size_t FIT_POINTS = 64;
+// Pixels either side of a random place searched for the one nearest the fit.
+constexpr std::size_t NEAREST_WINDOW = 3;
+
+double endGap(const EdgeChain& a, const EdgeChain& b)
+{
+    double gap = std::numeric_limits<double>::max();
+    for (Point p : {a.pixels.front(), a.pixels.back()})
+        for (Point q : {b.pixels.front(), b.pixels.back()})
+            gap = std::min(gap, std::hypot(double(p.x - q.x), double(p.y - q.y)));
+    return gap;
+}
+
+bool activeIn(const BinaryImage& image, Point p)
+{
+    const auto& row = image.rows[static_cast<std::size_t>(p.y)];
+    return static_cast<std::size_t>(p.x) < row.size() && row[static_cast<std::size_t>(p.x)] != 0;
+}
+
+} // namespace
+
+ChainSeeder::ChainSeeder(EdgeChains chains)
+    : chains_(std::move(chains)), states_(chains_.size()), liveCount_(chains_.size())
+{
+}
+
+bool ChainSeeder::pickGenes(std::array<Point, 5>& genes, const BinaryImage& image,
+                            RandomGenerator& random)
+{
+    // Every draw of a dead chain retires it, so this ends.
+    while (liveCount_ > 0) {
+        const std::uint32_t id = drawChain(random);
+        if (!isAlive(id, image)) {
+            states_[id].dead = true;
+            retire(id);
+            continue;
+        }
+        if (++states_[id].seeds >= SEEDS_PER_CHAIN)
+            retire(id);
+        const EdgeChain& chain = chains_[id];
+        const std::vector<std::uint32_t>& partners = partnersOf(id);
+        const bool alone = partners.empty() ||
+                           (chain.turning >= SINGLE_CHAIN_TURNING && random.randomInt(0, 1) == 0);
+        const EdgeChain* other = nullptr;
+        if (!alone) {
+            const std::uint32_t partner = partners[static_cast<std::size_t>(
+                random.randomIndex(static_cast<int>(partners.size())))];
+            if (isAlive(partner, image))
+                other = &chains_[partner];
+        }
+        const std::size_t own =
+            other == nullptr ? 5 : static_cast<std::size_t>(random.randomInt(2, 3));
+        EllipseParameters fit;
+        const bool fitted = fitChains(chain, other, fit);
+        spread(chain, own, genes.data(), random, fitted ? &fit : nullptr);
+        if (other != nullptr)
+            spread(*other, 5 - own, genes.data() + own, random, fitted ? &fit : nullptr);
+        return true;
+    }
+    return false;
+}
+
+// Weighted by length: a long chain is more likely a real outline than a short one.
+std::uint32_t ChainSeeder::drawChain(RandomGenerator& random)
+{
+    if (liveChanged_) {
+        liveIds_.clear();
+        cumulative_.clear();
+        std::uint64_t sum = 0;
+        for (std::uint32_t id = 0; id < states_.size(); ++id) {
+            if (states_[id].retired)
+                continue;
+            sum += chains_[id].pixels.size();
+            liveIds_.push_back(id);
+            cumulative_.push_back(sum);
+        }
+        liveChanged_ = false;
+    }
+    const auto total = static_cast<int>(
+        std::min<std::uint64_t>(cumulative_.back(), std::numeric_limits<int>::max()));
+    const auto ticket = static_cast<std::uint64_t>(random.randomIndex(total));
+    const auto at = std::upper_bound(cumulative_.begin(), cumulative_.end(), ticket);
+    return liveIds_[static_cast<std::size_t>(at - cumulative_.begin())];
+}
+
+bool ChainSeeder::isAlive(std::uint32_t chain, const BinaryImage& image) const
+{
+    const std::vector<Point>& pixels = chains_[chain].pixels;
+    const auto active = std::count_if(pixels.begin(), pixels.end(),
+                                      [&image](Point p) { return activeIn(image, p); });
+    return static_cast<double>(active) >= ALIVE_SHARE * static_cast<double>(pixels.size());
+}
+
+void ChainSeeder::renew()
+{
+    for (ChainState& state : states_) {
+        if (!state.retired || state.dead)
+            continue;
+        state.retired = false;
+        state.seeds = 0;
+        ++liveCount_;
+        liveChanged_ = true;
+    }
+}
+
+void ChainSeeder::retire(std::uint32_t chain)
+{
+    if (states_[chain].retired)
+        return;
+    states_[chain].retired = true;
+    --liveCount_;
+    liveChanged_ = true;
+}
+
+const std::vector<std::uint32_t>& ChainSeeder::partnersOf(std::uint32_t chain)
+{
+    ChainState& state = states_[chain];
+    if (state.partnersKnown)
+        return state.partners;
+    state.partnersKnown = true;
+    const EdgeChain& own = chains_[chain];
+    std::vector<std::pair<double, std::uint32_t>> found;
+    for (std::uint32_t other = 0; other < chains_.size(); ++other)
+        if (other != chain && EdgeChains::convexTogether(own, chains_[other]))
+            found.emplace_back(endGap(own, chains_[other]), other);
+    const std::size_t kept = std::min(found.size(), MAX_PARTNERS);
+    std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(kept),
+                      found.end());
+    for (std::size_t i = 0; i < kept; ++i)
+        state.partners.push_back(found[i].second);
+    return state.partners;
+}
+
+// The least-squares ellipse of the chains' pixels: the five genes then sit on pixels close to
+// it, so that the rounding of single pixels does not throw the five-point ellipse off.
+bool ChainSeeder::fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit)
+{
+    std::vector<PlanePoint> points;
+    for (const EdgeChain* source : {&chain, other}) {
+        if (source == nullptr)
+            continue;
+        const std::size_t step = std::max<std::size_t>(1, source->pixels.size() / FIT_POINTS);
+        for (std::size_t i = 0; i < source->pixels.size(); i += step)
+            points.push_back({double(source->pixels[i].x), double(source->pixels[i].y)});
+    }
+    return ConicFit::fitAlgebraic(points, fit) && fit.minorAxis > 0;
+}
+
+// count pixels spread along the chain: one in each of count equal stretches, the one nearest
+// the fitted ellipse among a few around a random place when there is a fit.
+void ChainSeeder::spread(const EdgeChain& chain, std::size_t count, Point* genes,
+                         RandomGenerator& random, const EllipseParameters* fit)
+{
+    const std::size_t size = chain.pixels.size();
+    const double stretch = static_cast<double>(size) / static_cast<double>(count);
+    for (std::size_t j = 0; j < count; ++j) {
+        const double at = (static_cast<double>(j) + random.randomReal(0, 1)) * stretch;
+        std::size_t index = std::min(static_cast<std::size_t>(at), size - 1);
+        if (fit != nullptr) {
+            const std::size_t first = index >= NEAREST_WINDOW ? index - NEAREST_WINDOW : 0;
+            const std::size_t last = std::min(size - 1, index + NEAREST_WINDOW);
+            double best = std::numeric_limits<double>::max();
+            for (std::size_t k = first; k <= last; ++k) {
+                const Point p = chain.pixels[k];
+                const double d =
+                    std::fabs(ConicFit::signedDistance(*fit, {double(p.x), double(p.y)}));
+                if (d < best) {
+                    best = d;
+                    index = k;
+                }
+            }
+        }
+        genes[j] = chain.pixels[index];
+    }
+}
+
+} // namespace Trelm
