@@ -66,10 +66,16 @@ void ClusterGA::createInitialCluster()
         if (chromosome->valid)
             cluster.append(chromosome.release());
     }
-    if (image.depleted)
+    if (image.depleted && !keepsPartialCluster(cluster))
         return;
     cluster.restoreOrder();
     clusters.push_back(std::move(cluster));
+}
+
+// Edge chains may run out before a cluster is full; what they gave is still worth a step.
+bool ClusterGA::keepsPartialCluster(const Cluster& cluster) const
+{
+    return seeder_ && seeder_->exhausted() && cluster.size > 0;
 }
 
 void ClusterGA::step()

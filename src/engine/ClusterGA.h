@@ -96,6 +96,7 @@ class ClusterGA : public SearchHost
   private:
     /// Readies a loaded image for the search: active points, distance bound, axis cap, chains.
     void prepare();
+    bool keepsPartialCluster(const Cluster& cluster) const;
     static std::int32_t diagonalOf(std::int32_t width, std::int32_t height);
 
     /// The working state of one cluster's turn in a new generation.

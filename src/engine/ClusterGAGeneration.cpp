@@ -39,7 +39,7 @@ void ClusterGA::newGeneration()
         newGenerationTurn(static_cast<std::int32_t>(turn), work);
         work.completenessElites.clear();
         clusters.pop_front();
-        if (image.depleted)
+        if (image.depleted && !keepsPartialCluster(work.next))
             return;
         work.next.restoreOrder();
         clusters.push_back(std::move(work.next));
