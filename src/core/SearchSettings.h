@@ -36,6 +36,9 @@ struct SearchSettings {
     /// Light pixels of grey and colour pictures are active instead of dark ones: edge maps
     /// stored white on black.
     bool lightIsActive = false;
+    bool arcs = false;
+    std::int32_t maxAxis = 400;
+    bool robust = false;
 };
 
 } // namespace Trelm
