@@ -6,6 +6,7 @@
 #include "core/RunContext.h"
 #include "genetic/Chromosome.h"
 #include "image/BinaryImage.h"
+#include "korvath/korvath.h"
 
 namespace Trelm
 {
@@ -18,7 +19,7 @@ class ImageSearch
 {
   public:
     /// Every image starts from the same seed, so an image gives the same result wherever it is.
-    static constexpr std::uint32_t IMAGE_SEED = 311;
+    static constexpr std::uint32_t IMAGE_SEED = korvath::Settings{}.seed;
 
     /// Why the step loop ended.
     enum class Stop { BUDGET, EXHAUSTED, STALLED };
