@@ -69,6 +69,8 @@ StopReason stopReason(Trelm::ImageSearch::Stop stop)
     case Trelm::ImageSearch::Stop::STALLED:
         return StopReason::Stalled;
     case Trelm::ImageSearch::Stop::EXHAUSTED:
+    // The library asks for no stop: it passes no observer.
+    case Trelm::ImageSearch::Stop::ASKED:
         break;
     }
     return StopReason::Exhausted;
