@@ -4,6 +4,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -92,44 +93,132 @@ std::optional<std::string> pathOf(const py::object& image)
     return std::string(py::str(py::module_::import("os").attr("fspath")(image)));
 }
 
-py::object detect(const py::object& image, std::uint32_t evaluations, std::uint32_t clusterSize,
-                  std::uint32_t populations, std::int32_t minAxis, double tracingProbability,
-                  std::uint32_t maxTracing, double minCompleteness, double eliteProportion,
-                  double discardProportion, double crossoverRate, double mutationRate,
-                  std::int32_t clusteringFreq, bool validate, bool refine, bool lightIsActive,
-                  std::uint32_t seed, std::int32_t verbose, bool fullOutput)
+// The keyword of a table row: its long name with '_' for '-'.
+std::string keywordOf(const char* name)
 {
-    korvath::Settings settings;
-    settings.evaluations = evaluations;
-    settings.clusterSize = clusterSize;
-    settings.populations = populations;
-    settings.minAxis = minAxis;
-    settings.tracingProbability = tracingProbability;
-    settings.maxTracing = maxTracing;
-    settings.minCompleteness = minCompleteness;
-    settings.eliteProportion = eliteProportion;
-    settings.discardProportion = discardProportion;
-    settings.crossoverRate = crossoverRate;
-    settings.mutationRate = mutationRate;
-    settings.clusteringFreq = clusteringFreq;
-    settings.validate = validate;
-    settings.refine = refine;
-    settings.lightIsActive = lightIsActive;
-    settings.seed = seed;
-    settings.verbosity = verbose;
+    std::string keyword = name;
+    for (char& c : keyword)
+        if (c == '-')
+            c = '_';
+    return keyword;
+}
+
+// Takes the keyword out of the given ones into target when it is there.
+template <typename Value> void take(py::dict& given, const char* name, Value& target)
+{
+    const py::str keyword(keywordOf(name));
+    if (!given.contains(keyword))
+        return;
+    const py::object value = given.attr("pop")(keyword);
+    try {
+        target = value.cast<Value>();
+    } catch (const py::cast_error&) {
+        throw py::type_error("detect() argument '" + std::string(keyword) + "' must be " +
+                             (std::is_same_v<Value, bool> ? "a bool" : "a number") + ", not " +
+                             std::string(py::str(value.get_type().attr("__name__"))));
+    }
+}
+
+// The settings the keywords give: the table's defaults, or --robust's preset when robust is
+// true, then every keyword given, so that a keyword given explicitly wins over the preset.
+korvath::Settings settingsOf(py::dict given)
+{
+    bool preset = false;
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_PRESET_##scope(name)
+#define KORVATH_PRESET_Preset(name) take(given, name, preset);
+#define KORVATH_PRESET_Both(name)
+#define KORVATH_PRESET_Library(name)
+#define KORVATH_PRESET_Program(name)
+#include <korvath/options.def>
+#undef KORVATH_OPTION
+#undef KORVATH_PRESET_Preset
+#undef KORVATH_PRESET_Both
+#undef KORVATH_PRESET_Library
+#undef KORVATH_PRESET_Program
+    korvath::Settings settings = preset ? korvath::Settings::robust() : korvath::Settings();
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_KEYWORD_##scope(field, name)
+#define KORVATH_KEYWORD_Both(field, name) take(given, name, settings.field);
+#define KORVATH_KEYWORD_Library(field, name) take(given, name, settings.field);
+#define KORVATH_KEYWORD_Preset(field, name)
+#define KORVATH_KEYWORD_Program(field, name)
+#include <korvath/options.def>
+#undef KORVATH_OPTION
+#undef KORVATH_KEYWORD_Both
+#undef KORVATH_KEYWORD_Library
+#undef KORVATH_KEYWORD_Preset
+#undef KORVATH_KEYWORD_Program
+    if (!given.empty())
+        throw py::type_error("detect() got an unexpected keyword argument '" +
+                             std::string(py::str(given.begin()->first)) + "'");
+    return settings;
+}
+
+// Every setting by its keyword, as a dict.
+py::dict settingsDict(const korvath::Settings& settings)
+{
+    py::dict values;
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_VALUE_##scope(field, name)
+#define KORVATH_VALUE_Both(field, name) values[py::str(keywordOf(name))] = settings.field;
+#define KORVATH_VALUE_Library(field, name) values[py::str(keywordOf(name))] = settings.field;
+#define KORVATH_VALUE_Preset(field, name)
+#define KORVATH_VALUE_Program(field, name)
+#include <korvath/options.def>
+#undef KORVATH_OPTION
+#undef KORVATH_VALUE_Both
+#undef KORVATH_VALUE_Library
+#undef KORVATH_VALUE_Preset
+#undef KORVATH_VALUE_Program
+    return values;
+}
+
+// The keywords of the table with their defaults and docs, for detect's documentation.
+std::string keywordDocs()
+{
+    std::ostringstream text;
+    const korvath::Settings defaults;
+    text << "\n\nKeywords:\n";
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_DOC_##scope(field, name, doc)
+#define KORVATH_DOC_Both(field, name, doc)                                                         \
+    text << "  " << keywordOf(name) << " = " << std::string(py::repr(py::cast(defaults.field)))    \
+         << ": " << doc << "\n";
+#define KORVATH_DOC_Library(field, name, doc) KORVATH_DOC_Both(field, name, doc)
+#define KORVATH_DOC_Preset(field, name, doc)                                                       \
+    text << "  " << keywordOf(name) << " = False: " << doc << "\n";
+#define KORVATH_DOC_Program(field, name, doc)
+#include <korvath/options.def>
+#undef KORVATH_OPTION
+#undef KORVATH_DOC_Both
+#undef KORVATH_DOC_Library
+#undef KORVATH_DOC_Preset
+#undef KORVATH_DOC_Program
+    text << "  full_output = False: also return the search's info";
+    return text.str();
+}
+
+py::object detect(const py::object& image, const py::kwargs& keywords)
+{
+    py::dict given(keywords);
+    bool fullOutput = false;
+    if (given.contains("full_output"))
+        fullOutput = given.attr("pop")("full_output").cast<bool>();
+    const korvath::Settings settings = settingsOf(given);
     const std::optional<std::string> path = pathOf(image);
     const korvath::Image searched =
         path ? korvath::Image() : imageFromArray(py::array::ensure(image));
     korvath::Result result;
     std::ostringstream log;
-    std::ostream* const text = verbose > 0 ? &log : nullptr;
+    std::ostream* const text = settings.verbosity > 0 ? &log : nullptr;
     {
         // Other Python threads run while this one reads and searches.
         py::gil_scoped_release unlocked;
         result = path ? korvath::detect(*path, settings, text)
                       : korvath::detect(searched, settings, text);
     }
-    if (verbose > 0)
+    if (settings.verbosity > 0)
         py::print(log.str(), py::arg("end") = "");
     py::array ellipses = ellipseArray(result);
     if (!fullOutput)
@@ -149,24 +238,7 @@ PYBIND11_MODULE(korvath, module)
     module.attr("__version__") = korvath::version();
     py::register_exception<korvath::Error>(module, "Error", PyExc_RuntimeError);
 
-    const korvath::Settings defaults;
-    module.def("detect", &detect, py::arg("image"), py::kw_only(),
-               py::arg("evaluations") = defaults.evaluations,
-               py::arg("cluster_size") = defaults.clusterSize,
-               py::arg("populations") = defaults.populations,
-               py::arg("min_axis") = defaults.minAxis,
-               py::arg("tracing_probability") = defaults.tracingProbability,
-               py::arg("max_tracing") = defaults.maxTracing,
-               py::arg("min_completeness") = defaults.minCompleteness,
-               py::arg("elite_proportion") = defaults.eliteProportion,
-               py::arg("discard_proportion") = defaults.discardProportion,
-               py::arg("crossover_rate") = defaults.crossoverRate,
-               py::arg("mutation_rate") = defaults.mutationRate,
-               py::arg("clustering_freq") = defaults.clusteringFreq,
-               py::arg("validate") = defaults.validate, py::arg("refine") = defaults.refine,
-               py::arg("light_is_active") = defaults.lightIsActive, py::arg("seed") = defaults.seed,
-               py::arg("verbose") = defaults.verbosity, py::arg("full_output") = false,
-               R"(Finds the ellipses of a binary image.
+    static const std::string detectDoc = R"(Finds the ellipses of a binary image.
 
 image: a 2-D numpy array of booleans or integers (non-zero is active, as in an edge map), or
 the path of an image file the program reads (PBM, BMP, PNG, PGM). The keyword arguments are
@@ -174,7 +246,13 @@ the program's options. Returns a structured array with one record per ellipse, i
 they were found: center_x, center_y, major_axis, minor_axis (full lengths), angle (radians),
 completeness, distance, refined. With full_output, returns (ellipses, info), info holding
 evaluations, steps and stop_reason ("budget", "exhausted" or "stalled"). The search releases
-the GIL. Raises korvath.Error with the program's message.)");
+the GIL. Raises korvath.Error with the program's message.)" +
+                                         keywordDocs();
+    module.def("detect", &detect, py::arg("image"), detectDoc.c_str());
+    module.def(
+        "settings",
+        [](const py::kwargs& keywords) { return settingsDict(settingsOf(py::dict(keywords))); },
+        "The settings detect would search with for the same keywords, by keyword.");
     module.def(
         "read_image",
         [](const py::object& path, bool lightIsActive) {

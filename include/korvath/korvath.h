@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "korvath/options.h"
+
 namespace korvath
 {
 
@@ -27,32 +29,36 @@ struct Image {
     }
 };
 
-/// The search's parameters; the defaults are the program's.
+/// The search's parameters, one field per row of the option table (korvath/options.def) that
+/// reaches the library, with the program's defaults; seed and verbosity are the library's own.
 struct Settings {
-    std::uint32_t clusterSize = 40;
-    std::uint32_t populations = 40;
-    std::int32_t minAxis = 8;
-    std::uint32_t evaluations = 8000;
-    double tracingProbability = 0.95;
-    std::uint32_t maxTracing = 50;
-    double minCompleteness = 0.2;
-    double eliteProportion = 0.1;
-    double discardProportion = 0.15;
-    double crossoverRate = 1.0;
-    double mutationRate = 0.15;
-    std::int32_t clusteringFreq = 5;
-    /// A candidate must also show support unlikely by chance to become a solution.
-    bool validate = false;
-    /// Each solution is refitted to its pixels for sub-pixel parameters.
-    bool refine = false;
-    /// For files: light grey pixels are active instead of dark ones (edge maps stored white on
-    /// black).
-    bool lightIsActive = false;
-    /// Seed of the search; the program seeds every image alike with this value.
-    std::uint32_t seed = 311;
-    /// Console detail as the program's --verbose; 0 prints nothing.
-    std::int32_t verbosity = 0;
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_SETTING_##scope(Type, field, value)
+#define KORVATH_SETTING_Both(Type, field, value) options::Type field = value;
+#define KORVATH_SETTING_Library(Type, field, value) options::Type field = value;
+#define KORVATH_SETTING_Program(Type, field, value)
+#define KORVATH_SETTING_Preset(Type, field, value)
+#include "korvath/options.def"
+#undef KORVATH_OPTION
+#undef KORVATH_SETTING_Both
+#undef KORVATH_SETTING_Library
+#undef KORVATH_SETTING_Program
+#undef KORVATH_SETTING_Preset
+
+    /// The program's --robust: arcs, validation, refinement and no axis limit below the
+    /// image's diagonal. Fields set after it win, as explicit options win over --robust.
+    static Settings robust();
 };
+
+inline Settings Settings::robust()
+{
+    Settings settings;
+    settings.arcs = true;
+    settings.validate = true;
+    settings.refine = true;
+    settings.maxAxis = 0;
+    return settings;
+}
 
 /// One ellipse found, with the fields of the program's report. Centre and axes are whole
 /// pixels unless the settings asked for refined ones.

@@ -40,6 +40,8 @@ struct SearchSettings {
     bool arcs = false;
     /// Largest major axis searched for; 0 means the image's diagonal.
     std::int32_t maxAxis = 400;
+    /// Turns on arcs, validate, refine and a max-axis of 0 where no option says otherwise.
+    bool robust = false;
 };
 
 } // namespace Trelm

@@ -12,10 +12,6 @@ namespace Trelm
 namespace SettingsBounds
 {
 
-/// An empty first cluster has no best member, so at least 1; 250 times the default at most.
-constexpr std::uint32_t MIN_CLUSTER_SIZE = 1;
-constexpr std::uint32_t MAX_CLUSTER_SIZE = 10000;
-
 /// A setting to blame for settings that do not work together, with its value.
 struct Suspect {
     const char* name;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/Constants.h"
+#include "core/Exceptions.h"
 #include "driver/ImageSearch.h"
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
@@ -44,6 +45,15 @@ std::filesystem::path resolvedPath(const std::string& name)
 bool samePath(const std::string& a, const std::string& b)
 {
     return resolvedPath(a) == resolvedPath(b);
+}
+
+// The picture of an image file, the reader's messages on out; throws when it cannot be read.
+BinaryImage loadedImage(const std::string& fileName, std::ostream& out, bool lightIsActive)
+{
+    BinaryImage image;
+    if (!image.load(fileName, out, lightIsActive))
+        throw InvalidParameterException("Error trying to load image");
+    return image;
 }
 
 } // namespace
@@ -244,8 +254,17 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     const std::string& collision = resultCollisions_[index];
     if (!collision.empty())
         throw std::runtime_error(collision);
+    BinaryImage image = loadedImage(fileName, out, settings_.lightIsActive);
+    const std::int32_t width = image.width;
+    const std::int32_t height = image.height;
+    ImageSearch::StepObserver progress;
+    if (settings_.progress)
+        progress = [&](const ImageSearch::StepReport& step) {
+            writeStepImage(step.engine, fileName, settings_, out);
+            return true;
+        };
     SharedChromosomes& solutions = outcome.solutions;
-    solutions = std::move(ImageSearch::run(context, fileName).solutions);
+    solutions = std::move(ImageSearch::run(context, std::move(image), progress).solutions);
     if (context.budgetExceeded())
         out << "Execution stopped due to fitness evaluations number\n\n";
     const std::uint32_t imageEnd = tickCount();
@@ -257,7 +276,8 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     if (solutions.empty())
         out << "Nothing Found" << std::endl;
     else
-        written = reportSolutions(fileName, context, solutions, completenessSum, distanceSum);
+        written = reportSolutions(fileName, width, height, context, solutions, completenessSum,
+                                  distanceSum);
 
     const double seconds = secondsBetween(imageStart, imageEnd);
     out << "Elapsed time to " << context.evaluationCount << " evaluations and " << solutionCount
@@ -270,9 +290,9 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     return solutionCount > 0 && written;
 }
 
-bool BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
-                               const SharedChromosomes& solutions, double& completenessSum,
-                               double& distanceSum) const
+bool BatchRun::reportSolutions(const std::string& fileName, std::int32_t width, std::int32_t height,
+                               RunContext& context, const SharedChromosomes& solutions,
+                               double& completenessSum, double& distanceSum) const
 {
     for (const Chromosome* solution : solutions.items()) {
         completenessSum += solution->completeness;
@@ -281,9 +301,11 @@ bool BatchRun::reportSolutions(const std::string& fileName, RunContext& context,
             context.out() << "Completeness: " << solution->completeness
                           << " Distance:" << solution->distance << std::endl;
     }
-    // The stored picture with every pixel, not the engine's image that lost the solutions.
+    // The stored picture with every pixel, not the engine's image that lost the solutions. A
+    // BMP's warnings are printed a second time, as the program always has.
     BinaryImage fresh;
-    fresh.load(fileName, context.out(), settings_.lightIsActive);
+    if (!rereadInput(fresh, fileName, width, height, settings_.lightIsActive, context.out()))
+        return false;
     const BinaryImage output =
         makeOutputImage(fresh, solutions.items(), settings_.drawReal, settings_.drawingThickness);
     return !PGMB_WRITE(resultImageName(fileName), output.height, output.rows, output.width,

@@ -38,9 +38,9 @@ class BatchRun
     ImageOutcome processImage(std::size_t index, std::ostream& out) const;
     void finishImage(std::size_t index, ImageOutcome& outcome);
     bool searchImage(std::size_t index, RunContext& context, ImageOutcome& outcome) const;
-    bool reportSolutions(const std::string& fileName, RunContext& context,
-                         const SharedChromosomes& solutions, double& completenessSum,
-                         double& distanceSum) const;
+    bool reportSolutions(const std::string& fileName, std::int32_t width, std::int32_t height,
+                         RunContext& context, const SharedChromosomes& solutions,
+                         double& completenessSum, double& distanceSum) const;
     void findResultCollisions();
     void printSummary(std::uint32_t programStart) const;
 

@@ -1,12 +1,9 @@
 #include "driver/ImageSearch.h"
 
 #include <utility>
-#include <vector>
 
 #include "core/Constants.h"
-#include "driver/OutputImage.h"
 #include "engine/ClusterGA.h"
-#include "image/PgmFile.h"
 
 namespace Trelm
 {
@@ -21,24 +18,15 @@ constexpr int STEPS_WITHOUT_SOLUTION = 6;
 
 } // namespace
 
-ImageSearch::Outcome ImageSearch::run(RunContext& context, const std::string& fileName)
+ImageSearch::Outcome ImageSearch::run(RunContext& context, BinaryImage image,
+                                      const StepObserver& observer)
 {
     Outcome outcome;
     // The engine, its image and its distance bound are gone before the caller builds a result
     // image: the solutions outlive it, and memory holds at most two grids at a time.
-    ClusterGA engine(context, fileName, ELLIPSE_BIT);
-    outcome.stop = runSteps(engine, fileName, outcome.solutions);
-    outcome.steps = engine.stepCount;
-    hintAtLargerEllipses(engine, outcome);
-    return outcome;
-}
-
-ImageSearch::Outcome ImageSearch::run(RunContext& context, BinaryImage image)
-{
-    Outcome outcome;
     ClusterGA engine(context, std::move(image), ELLIPSE_BIT);
     engine.createInitialCluster();
-    outcome.stop = runSteps(engine, "", outcome.solutions);
+    outcome.stop = runSteps(engine, outcome.solutions, observer);
     outcome.steps = engine.stepCount;
     hintAtLargerEllipses(engine, outcome);
     return outcome;
@@ -55,8 +43,8 @@ void ImageSearch::hintAtLargerEllipses(ClusterGA& engine, const Outcome& outcome
                          "the image holds\n";
 }
 
-ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fileName,
-                                        SharedChromosomes& solutions)
+ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, SharedChromosomes& solutions,
+                                        const StepObserver& observer)
 {
     RunContext& context = engine.context();
     int stalledSteps = 0;
@@ -69,8 +57,9 @@ ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fi
         const std::uint32_t evaluationsBefore = context.evaluationCount;
         const std::size_t solutionsBefore = solutions.size();
         engine.step();
-        if (context.settings.progress)
-            writeStepImage(engine, fileName);
+        if (observer &&
+            !observer({engine.stepCount, context.evaluationCount, solutions.size(), engine}))
+            return Stop::ASKED;
         const bool goOn = engine.checkSolutions(solutions);
         if (context.budgetExceeded())
             return Stop::BUDGET;
@@ -90,18 +79,6 @@ ImageSearch::Stop ImageSearch::runSteps(ClusterGA& engine, const std::string& fi
             return Stop::STALLED;
         }
     }
-}
-
-void ImageSearch::writeStepImage(ClusterGA& engine, const std::string& fileName)
-{
-    const RunContext& context = engine.context();
-    std::vector<Chromosome*> bestOfClusters;
-    engine.collectBest(bestOfClusters);
-    engine.image.restoreClearedPixels();
-    const BinaryImage output = makeOutputImage(
-        engine.image, bestOfClusters, context.settings.drawReal, context.settings.drawingThickness);
-    PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows, output.width,
-               context.out());
 }
 
 } // namespace Trelm

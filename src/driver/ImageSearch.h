@@ -1,27 +1,41 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
+#include <functional>
 
 #include "core/RunContext.h"
 #include "genetic/Chromosome.h"
 #include "image/BinaryImage.h"
+#include "korvath/korvath.h"
 
 namespace Trelm
 {
 
 class ClusterGA;
 
-/// The search of one image, shared by the program's batch and the library: builds the engine,
-/// runs its steps and keeps the solutions, which outlive the engine and its image.
+/// The search of one image in memory, shared by the program's batch and the library: builds the
+/// engine, runs its steps and keeps the solutions, which outlive the engine and its image.
 class ImageSearch
 {
   public:
     /// Every image starts from the same seed, so an image gives the same result wherever it is.
-    static constexpr std::uint32_t IMAGE_SEED = 311;
+    static constexpr std::uint32_t IMAGE_SEED = korvath::Settings{}.seed;
 
     /// Why the step loop ended.
-    enum class Stop { BUDGET, EXHAUSTED, STALLED };
+    enum class Stop { BUDGET, EXHAUSTED, STALLED, ASKED };
+
+    /// What an observer learns after a step, before the step's solutions are taken.
+    struct StepReport {
+        std::int32_t step;
+        std::uint32_t evaluations;
+        std::size_t solutions;
+        /// The engine as the step left it, for a picture of its clusters.
+        ClusterGA& engine;
+    };
+
+    /// Called after every step; returning false asks the search to stop.
+    using StepObserver = std::function<bool(const StepReport&)>;
 
     /// What a search leaves.
     struct Outcome {
@@ -30,21 +44,18 @@ class ImageSearch
         std::int32_t steps = 0;
     };
 
-    /// Loads the file and searches it; throws when it cannot be loaded. fileName also names
-    /// the progress images.
-    static Outcome run(RunContext& context, const std::string& fileName);
-    /// Searches an image already in memory; it must not ask for progress images.
-    static Outcome run(RunContext& context, BinaryImage image);
+    /// Searches the image from its first cluster on, calling the observer, when given, after
+    /// every step.
+    static Outcome run(RunContext& context, BinaryImage image,
+                       const StepObserver& observer = nullptr);
 
-    /// The step loop of one image: steps and solution checks until the engine says stop, the
-    /// budget is exceeded or the search can no longer change, with the progress images when
-    /// asked for.
-    static Stop runSteps(ClusterGA& engine, const std::string& fileName,
-                         SharedChromosomes& solutions);
+    /// The step loop: steps and solution checks until the engine says stop, the budget is
+    /// exceeded, the search can no longer change or the observer asks to stop.
+    static Stop runSteps(ClusterGA& engine, SharedChromosomes& solutions,
+                         const StepObserver& observer = nullptr);
 
   private:
     static void hintAtLargerEllipses(ClusterGA& engine, const Outcome& outcome);
-    static void writeStepImage(ClusterGA& engine, const std::string& fileName);
 };
 
 } // namespace Trelm

@@ -1,14 +1,13 @@
 // The library's entry points: the same search the program runs on each image of a batch.
 #include "korvath/korvath.h"
 
-#include <cmath>
 #include <exception>
 #include <sstream>
 #include <utility>
 
 #include "core/RunContext.h"
-#include "core/SettingsBounds.h"
 #include "driver/ImageSearch.h"
+#include "driver/LibrarySettings.h"
 #include "genetic/EllipseChromosome.h"
 #include "image/BinaryImage.h"
 #include "image/PbmFile.h"
@@ -22,53 +21,6 @@ namespace
 using Trelm::BinaryImage;
 using Trelm::RunContext;
 using Trelm::SearchSettings;
-
-std::string invalidArgument(const char* name, double value)
-{
-    std::ostringstream text;
-    text << "the argument ('" << value << "') for option '--" << name << "' is invalid";
-    return text.str();
-}
-
-// The checks the command line makes while it reads the options, then those of the whole.
-void checkSettings(const SearchSettings& s)
-{
-    if (s.clusterSize < Trelm::SettingsBounds::MIN_CLUSTER_SIZE ||
-        s.clusterSize > Trelm::SettingsBounds::MAX_CLUSTER_SIZE)
-        throw Error(invalidArgument("cluster-size", s.clusterSize));
-    const std::pair<const char*, double> rates[] = {
-        {"tracing-probability", s.tracingProbability}, {"min-completeness", s.minCompleteness},
-        {"elite-proportion", s.eliteProportion},       {"discard-proportion", s.discardProportion},
-        {"crossover-rate", s.crossoverRate},           {"mutation-rate", s.mutationRate}};
-    for (const auto& [name, value] : rates)
-        if (!std::isfinite(value))
-            throw Error(invalidArgument(name, value));
-    const auto suspects = Trelm::SettingsBounds::unworkable(s);
-    if (!suspects.empty())
-        throw Error(invalidArgument(suspects.front().name, suspects.front().value));
-}
-
-SearchSettings searchSettings(const Settings& given)
-{
-    SearchSettings s;
-    s.clusterSize = given.clusterSize;
-    s.populations = given.populations;
-    s.minAxis = given.minAxis;
-    s.evaluations = given.evaluations;
-    s.tracingProbability = given.tracingProbability;
-    s.maxTracing = given.maxTracing;
-    s.minCompleteness = given.minCompleteness;
-    s.eliteProportion = given.eliteProportion;
-    s.discardProportion = given.discardProportion;
-    s.crossoverRate = given.crossoverRate;
-    s.mutationRate = given.mutationRate;
-    s.clusteringFreq = given.clusteringFreq;
-    s.validate = given.validate;
-    s.refine = given.refine;
-    s.lightIsActive = given.lightIsActive;
-    checkSettings(s);
-    return s;
-}
 
 // The grid the engine searches, set up as a loaded file's.
 BinaryImage binaryImage(const Image& image)
@@ -117,6 +69,8 @@ StopReason stopReason(Trelm::ImageSearch::Stop stop)
     case Trelm::ImageSearch::Stop::STALLED:
         return StopReason::Stalled;
     case Trelm::ImageSearch::Stop::EXHAUSTED:
+    // The library asks for no stop: it passes no observer.
+    case Trelm::ImageSearch::Stop::ASKED:
         break;
     }
     return StopReason::Exhausted;
@@ -151,7 +105,7 @@ BinaryImage loadedGrid(const std::string& fileName, bool lightIsActive)
     return grid;
 }
 
-// The search of a grid with settings already checked (searchSettings), as the program runs it.
+// The search of a grid with settings already checked (searchSettingsOf), as the program runs it.
 Result search(BinaryImage grid, SearchSettings checked, const Settings& settings, std::ostream* log)
 {
     RunContext context;
@@ -184,13 +138,13 @@ Result search(BinaryImage grid, SearchSettings checked, const Settings& settings
 Result detect(const Image& image, const Settings& settings, std::ostream* log)
 {
     // Settings are checked first, as the program reads its options before any image.
-    SearchSettings checked = searchSettings(settings);
+    SearchSettings checked = Trelm::searchSettingsOf(settings);
     return search(binaryImage(image), std::move(checked), settings, log);
 }
 
 Result detect(const std::string& fileName, const Settings& settings, std::ostream* log)
 {
-    SearchSettings checked = searchSettings(settings);
+    SearchSettings checked = Trelm::searchSettingsOf(settings);
     return search(loadedGrid(fileName, settings.lightIsActive), std::move(checked), settings, log);
 }
 
@@ -210,7 +164,7 @@ Image readImage(const std::string& fileName, bool lightIsActive)
 
 const char* version()
 {
-    return "1.0";
+    return KORVATH_VERSION;
 }
 
 } // namespace korvath

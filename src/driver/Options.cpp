@@ -3,12 +3,14 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <sstream>
+#include <string>
+#include <type_traits>
 
 #include <boost/program_options.hpp>
 
 #include "core/SettingsBounds.h"
+#include "korvath/korvath.h"
 
 namespace po = boost::program_options;
 
@@ -20,12 +22,12 @@ namespace
 
 const char* const PROGRAM_NAME = "Korvath";
 const char* const AUTHOR = "Brannoc";
-const double VERSION = 1.0;
 const char* const CONFIG_FILE = "settings.cfg";
 
-// The smallest and largest cluster sizes; the other bounds are checked on the whole settings.
-using SettingsBounds::MAX_CLUSTER_SIZE;
-using SettingsBounds::MIN_CLUSTER_SIZE;
+// What the command line and settings.cfg fill: the search settings and the console detail.
+struct ParsedOptions : SearchSettings {
+    std::int32_t verbosity = 0;
+};
 
 struct OptionSets {
     po::options_description generic{"Command Line Options"};
@@ -36,60 +38,88 @@ struct OptionSets {
     po::options_description visible{"Allowed options"};
 };
 
-// The library reads "-1" into an unsigned as 4294967295: a minus sign before a non-zero value
-// is refused here, and so is a value outside [lowest, highest], as an invalid argument.
-class UnsignedValue : public po::typed_value<std::uint32_t>
+// A number refused unless the table's bounds hold it. The library reads "-1" into an unsigned
+// as 4294967295, so a minus sign before a non-zero count is refused too, and it reads "inf"
+// and "nan" as reals, from which no count or probability can be formed.
+template <typename Number> class CheckedValue : public po::typed_value<Number>
 {
   public:
-    UnsignedValue(std::uint32_t* target, std::uint32_t lowest, std::uint32_t highest)
-        : po::typed_value<std::uint32_t>(target), lowest_(lowest), highest_(highest)
+    CheckedValue(Number* target, korvath::options::Bounds bounds)
+        : po::typed_value<Number>(target), bounds_(bounds)
     {
     }
 
     void xparse(boost::any& store, const std::vector<std::string>& tokens) const override
     {
-        po::typed_value<std::uint32_t>::xparse(store, tokens);
-        const auto value = boost::any_cast<std::uint32_t>(store);
-        const bool wrapped = tokens.front().front() == '-' && value != 0;
-        if (wrapped || value < lowest_ || value > highest_)
+        po::typed_value<Number>::xparse(store, tokens);
+        if (!accepts(boost::any_cast<Number>(store), tokens.front()))
             throw po::invalid_option_value(tokens.front());
     }
 
   private:
-    std::uint32_t lowest_;
-    std::uint32_t highest_;
-};
-
-// The library reads "inf" and "nan" as doubles; no count or probability can be formed from them.
-class FiniteValue : public po::typed_value<double>
-{
-  public:
-    explicit FiniteValue(double* target) : po::typed_value<double>(target) {}
-
-    void xparse(boost::any& store, const std::vector<std::string>& tokens) const override
+    bool accepts(Number value, const std::string& token) const
     {
-        po::typed_value<double>::xparse(store, tokens);
-        if (!std::isfinite(boost::any_cast<double>(store)))
-            throw po::invalid_option_value(tokens.front());
+        if constexpr (std::is_unsigned_v<Number>) {
+            if (token.front() == '-' && value != 0)
+                return false;
+        }
+        if constexpr (std::is_floating_point_v<Number>) {
+            if (!std::isfinite(value))
+                return false;
+        }
+        return value >= bounds_.lowest && value <= bounds_.highest;
     }
+
+    korvath::options::Bounds bounds_;
 };
 
-po::typed_value<std::uint32_t>*
-unsignedValue(std::uint32_t* target, std::uint32_t value, std::uint32_t lowest = 0,
-              std::uint32_t highest = std::numeric_limits<std::uint32_t>::max())
+std::string textOf(double value)
 {
-    return (new UnsignedValue(target, lowest, highest))->default_value(value);
+    std::ostringstream out;
+    out << value;
+    return out.str();
 }
 
-// Double defaults carry their short text so that help shows (=0.1), not a 17-digit form.
-po::typed_value<double>* finiteValue(double* target, double value, const char* text)
+po::value_semantic* valueFor(std::uint32_t* target, std::uint32_t value,
+                             korvath::options::Bounds bounds)
 {
-    return (new FiniteValue(target))->default_value(value, text);
+    return (new CheckedValue<std::uint32_t>(target, bounds))->default_value(value);
 }
 
-po::typed_value<std::int32_t>* withDefault(std::int32_t* target, std::int32_t value)
+po::value_semantic* valueFor(std::int32_t* target, std::int32_t value,
+                             korvath::options::Bounds bounds)
 {
-    return po::value<std::int32_t>(target)->default_value(value);
+    return (new CheckedValue<std::int32_t>(target, bounds))->default_value(value);
+}
+
+// Real defaults carry their short text so that help shows (=0.1), not a 17-digit form.
+po::value_semantic* valueFor(double* target, double value, korvath::options::Bounds bounds)
+{
+    return (new CheckedValue<double>(target, bounds))->default_value(value, textOf(value));
+}
+
+po::value_semantic* valueFor(bool* target, bool, korvath::options::Bounds)
+{
+    return po::bool_switch(target);
+}
+
+po::value_semantic* valueFor(std::string* target, const std::string&, korvath::options::Bounds)
+{
+    return po::value<std::string>(target);
+}
+
+po::value_semantic* valueFor(std::vector<std::string>* target, const std::vector<std::string>&,
+                             korvath::options::Bounds)
+{
+    return po::value<std::vector<std::string>>(target)->composing();
+}
+
+void declare(OptionSets& sets, korvath::options::Help help, const std::string& name,
+             const std::string& shortName, po::value_semantic* value, const char* doc)
+{
+    const std::string names = shortName.empty() ? name : name + "," + shortName;
+    auto& group = help == korvath::options::Help::Shown ? sets.config : sets.hidden;
+    group.add_options()(names.c_str(), value, doc);
 }
 
 void declareGeneric(po::options_description& generic)
@@ -99,69 +129,30 @@ void declareGeneric(po::options_description& generic)
     add("help,h", "print help message");
 }
 
-void declareConfiguration(po::options_description& config, SearchSettings& s,
-                          std::int32_t& verbosity)
+// Every row of the table the command line and settings.cfg take, in its order: the shown ones
+// are help's configuration options, the others are accepted but never shown.
+void declareTable(OptionSets& sets, ParsedOptions& s)
 {
-    auto add = config.add_options();
-    add("cluster-size,C", unsignedValue(&s.clusterSize, 40u, MIN_CLUSTER_SIZE, MAX_CLUSTER_SIZE),
-        "Maximum number of chromosomes per Cluster");
-    add("populations,p", unsignedValue(&s.populations, 40u), "Maximum number of clusters");
-    add("min-axis", withDefault(&s.minAxis, 8),
-        "Minimum axis length for an ellipse to be considered valid");
-    add("evaluations,e", unsignedValue(&s.evaluations, 8000u),
-        "Maximum number of fitness evaluations before stopping");
-    add("elite-proportion,E", finiteValue(&s.eliteProportion, 0.1, "0.1"),
-        "Proportion of the population used as elites for the new generation");
-    add("discard-proportion,d", finiteValue(&s.discardProportion, 0.15, "0.15"),
-        "Proportion of the population to be discarded");
-    add("crossover-rate,c", finiteValue(&s.crossoverRate, 1.0, "1"),
-        "Probability of recombining to parents' genome");
-    add("mutation-rate,m", finiteValue(&s.mutationRate, 0.15, "0.15"),
-        "Probability of mutating a chromosome");
-    add("clustering-freq", withDefault(&s.clusteringFreq, 5),
-        "How often (in generations) to do combination of similar clusters and increase of "
-        "ranges");
-    add("drawing-thickness", withDefault(&s.drawingThickness, 6),
-        "Drawing thickness (in pixels) of the resulting ellipses");
-    add("verbose,V", withDefault(&verbosity, 3),
-        "Level of verboseness (0-20). The higher the level, the more execution updates shown");
-    add("progress,P", po::bool_switch(&s.progress),
-        "Flag to print intermediate images to see detection process");
-    add("draw-real,r", po::bool_switch(&s.drawReal),
-        "Flag to draw the real figure found instead of the theoretical ellipse");
+    using namespace korvath::options;
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_DECLARE_##scope(sets, Help::help, name, shortName,                                     \
+                            valueFor(&s.field, Type(value), bounds), doc)
+#define KORVATH_DECLARE_Both(...) declare(__VA_ARGS__);
+#define KORVATH_DECLARE_Program(...) declare(__VA_ARGS__);
+#define KORVATH_DECLARE_Preset(...) declare(__VA_ARGS__);
+#define KORVATH_DECLARE_Library(...)
+#include "korvath/options.def"
+#undef KORVATH_OPTION
+#undef KORVATH_DECLARE_Both
+#undef KORVATH_DECLARE_Program
+#undef KORVATH_DECLARE_Preset
+#undef KORVATH_DECLARE_Library
 }
 
-// Accepted on the command line and in settings.cfg, but never shown in help.
-void declareHidden(po::options_description& hidden, SearchSettings& s)
-{
-    auto add = hidden.add_options();
-    add("tracing-probability,T", finiteValue(&s.tracingProbability, 0.95, "0.95"),
-        "Probability of tracing to find genes when creating a chromosome intead of randomly "
-        "picking them (high probability might slow down the process)");
-    add("max-tracing", unsignedValue(&s.maxTracing, 50u), "Maximum number of neighbours to trace");
-    add("min-completeness", finiteValue(&s.minCompleteness, 0.2, "0.2"),
-        "Minimum Completeness needed to create a new cluster");
-    add("image-files,i", po::value<std::vector<std::string>>(&s.imageFiles)->composing(),
-        "Image files to analyze");
-    add("report", po::value<std::string>(&s.reportFile),
-        "CSV file receiving the parameters of every solution");
-    add("validate", po::bool_switch(&s.validate),
-        "Accept only solutions whose outline support is unlikely by chance");
-    add("refine", po::bool_switch(&s.refine),
-        "Refit every solution to its matched pixels for sub-pixel parameters");
-    add("jobs,j", unsignedValue(&s.jobs, 1u),
-        "Number of images searched at once (0: one per core)");
-    add("light-is-active", po::bool_switch(&s.lightIsActive),
-        "Make light pixels of PNG, PGM and BMP images active instead of dark ones");
-    add("arcs", po::bool_switch(&s.arcs), "Draw candidates from edge chains");
-    add("max-axis", withDefault(&s.maxAxis, 400), "Largest major axis searched for (0: any)");
-}
-
-void buildOptionSets(OptionSets& sets, SearchSettings& s, std::int32_t& verbosity)
+void buildOptionSets(OptionSets& sets, ParsedOptions& s)
 {
     declareGeneric(sets.generic);
-    declareConfiguration(sets.config, s, verbosity);
-    declareHidden(sets.hidden, s);
+    declareTable(sets, s);
     sets.commandLine.add(sets.generic).add(sets.config).add(sets.hidden);
     sets.configFile.add(sets.config).add(sets.hidden);
     sets.visible.add(sets.config).add(sets.generic);
@@ -273,13 +264,6 @@ std::string invalidArgument(const ParsedSources& sources, const std::string& nam
     return messageOf(error);
 }
 
-std::string textOf(double value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
 bool wasGiven(const ParsedSources& sources, const std::string& name)
 {
     for (const po::parsed_options& source : sources)
@@ -311,23 +295,56 @@ std::string checkCombination(const SearchSettings& s, const ParsedSources& sourc
     return suspects.empty() ? "" : blame(sources, suspects);
 }
 
+// --robust gives its preset's options the preset's values, except those given explicitly.
+void applyPresets(const ParsedSources& sources, ParsedOptions& s)
+{
+    if (!s.robust)
+        return;
+    const korvath::Settings preset = korvath::Settings::robust();
+#define KORVATH_OPTION(field, name, shortName, Type, value, bounds, help, scope, doc)              \
+    KORVATH_PRESET_##scope(field, name)
+#define KORVATH_PRESET_Both(field, name)                                                           \
+    if (!wasGiven(sources, name))                                                                  \
+        s.field = preset.field;
+#define KORVATH_PRESET_Program(field, name)
+#define KORVATH_PRESET_Preset(field, name)
+#define KORVATH_PRESET_Library(field, name)
+#include "korvath/options.def"
+#undef KORVATH_OPTION
+#undef KORVATH_PRESET_Both
+#undef KORVATH_PRESET_Program
+#undef KORVATH_PRESET_Preset
+#undef KORVATH_PRESET_Library
+}
+
+// The program has always printed its version as a number: 1.0 as 1.
+double versionNumber()
+{
+    return std::stod(korvath::version());
+}
+
 } // namespace
 
 bool parseOptions(int argc, const char* const argv[], SearchSettings& settings,
                   std::int32_t& verbosity)
 {
-    settings = SearchSettings();
+    ParsedOptions parsed;
+    // Kept as it came unless the options are read to the end.
+    parsed.verbosity = verbosity;
     OptionSets sets;
-    buildOptionSets(sets, settings, verbosity);
+    buildOptionSets(sets, parsed);
     po::variables_map vm;
     ParsedSources sources;
     std::string problem;
     try {
         parseSources(argc, argv, sets, sources, vm);
-        problem = checkCombination(settings, sources);
+        applyPresets(sources, parsed);
+        problem = checkCombination(parsed, sources);
     } catch (const po::error& error) {
         problem = messageOf(error);
     }
+    settings = static_cast<const SearchSettings&>(parsed);
+    verbosity = parsed.verbosity;
     if (!problem.empty()) {
         // A malformed command line or configuration file ends the program before any image.
         std::cout << "Error: " << problem << "\n\n";
@@ -339,7 +356,7 @@ bool parseOptions(int argc, const char* const argv[], SearchSettings& settings,
         return true;
     }
     if (vm.count("version")) {
-        std::cout << PROGRAM_NAME << " v" << VERSION << " -- "
+        std::cout << PROGRAM_NAME << " v" << versionNumber() << " -- "
                   << "Written by " << AUTHOR << std::endl;
         return true;
     }

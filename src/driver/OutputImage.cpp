@@ -1,6 +1,8 @@
 #include "driver/OutputImage.h"
 
+#include "engine/ClusterGA.h"
 #include "geometry/Figure.h"
+#include "image/PgmFile.h"
 
 namespace Trelm
 {
@@ -36,6 +38,33 @@ std::string resultImageName(const std::string& fileName)
 std::string stepImageName(const std::string& fileName, int step)
 {
     return fileStem(fileName) + "_quvex++TMP (Step " + std::to_string(step) + ").pgm";
+}
+
+void writeStepImage(ClusterGA& engine, const std::string& fileName, const SearchSettings& settings,
+                    std::ostream& out)
+{
+    std::vector<Chromosome*> bestOfClusters;
+    engine.collectBest(bestOfClusters);
+    engine.image.restoreClearedPixels();
+    const BinaryImage output =
+        makeOutputImage(engine.image, bestOfClusters, settings.drawReal, settings.drawingThickness);
+    PGMB_WRITE(stepImageName(fileName, engine.stepCount), output.height, output.rows, output.width,
+               out);
+}
+
+bool rereadInput(BinaryImage& fresh, const std::string& fileName, std::int32_t width,
+                 std::int32_t height, bool lightIsActive, std::ostream& out)
+{
+    if (!fresh.load(fileName, out, lightIsActive)) {
+        out << "No result image for " << fileName << ": it can no longer be read.\n";
+        return false;
+    }
+    if (fresh.width != width || fresh.height != height) {
+        out << "No result image for " << fileName << ": it is now " << fresh.width << "x"
+            << fresh.height << " pixels, not the " << width << "x" << height << " searched.\n";
+        return false;
+    }
+    return true;
 }
 
 } // namespace Trelm

@@ -4,21 +4,10 @@
 #include <memory>
 #include <utility>
 
-#include "core/Exceptions.h"
 #include "genetic/EllipseChromosome.h"
 
 namespace Trelm
 {
-
-ClusterGA::ClusterGA(RunContext& context, const std::string& fileName, std::uint32_t mask)
-    : figureMask(mask), limits(context.settings.minAxis, AXIS_CAP), context_(context),
-      settings_(context.settings)
-{
-    if (!image.load(fileName, context_.out(), settings_.lightIsActive))
-        throw InvalidParameterException("Error trying to load image");
-    prepare();
-    createInitialCluster();
-}
 
 ClusterGA::ClusterGA(RunContext& context, BinaryImage loadedImage, std::uint32_t mask)
     : image(std::move(loadedImage)), figureMask(mask), limits(context.settings.minAxis, AXIS_CAP),

@@ -4,7 +4,6 @@
 #include <list>
 #include <optional>
 #include <set>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -37,10 +36,8 @@ class ClusterGA : public SearchHost
     /// Consecutive chromosome creations that gave an invalid chromosome.
     std::int32_t failedCreations = 0;
 
-    /// Loads the image file and creates the first cluster; throws when the image cannot be
-    /// loaded.
-    ClusterGA(RunContext& context, const std::string& fileName, std::uint32_t mask);
-    /// An engine around an image already in memory, with no cluster yet.
+    /// An engine around the image, with no cluster yet (createInitialCluster makes the first)
+    /// and no evaluation counted.
     ClusterGA(RunContext& context, BinaryImage loadedImage, std::uint32_t mask = ELLIPSE_BIT);
     ClusterGA(const ClusterGA&) = delete;
     ClusterGA& operator=(const ClusterGA&) = delete;

@@ -208,3 +208,24 @@ TEST(OutputImage, WithoutChromosomesItIsTheExactInversion)
     EXPECT_EQ(resultImageName("dir.x/pic.pbm"), "dir.x/pic_quvex++.pgm");
     EXPECT_EQ(stepImageName("pic.pbm", 12), "pic_quvex++TMP (Step 12).pgm");
 }
+
+TEST(OutputImage, TheSecondReadMustGiveThePictureThatWasSearched)
+{
+    TempDir dir;
+    const std::string file = dir.file("scene.pbm");
+    writePbm(file, blankImage(20, 10));
+    std::ostringstream out;
+    BinaryImage fresh;
+    EXPECT_TRUE(rereadInput(fresh, file, 20, 10, false, out));
+    EXPECT_EQ(out.str(), "");
+
+    EXPECT_FALSE(rereadInput(fresh, file, 20, 11, false, out));
+    EXPECT_THAT(out.str(), HasSubstr("No result image for " + file +
+                                     ": it is now 20x10 pixels, not the 20x11 searched.\n"));
+
+    std::filesystem::remove(file);
+    out.str("");
+    EXPECT_FALSE(rereadInput(fresh, file, 20, 10, false, out));
+    EXPECT_THAT(out.str(),
+                HasSubstr("No result image for " + file + ": it can no longer be read.\n"));
+}

@@ -44,7 +44,7 @@ std::string search(BinaryImage image)
     {
         ClusterGA engine(context, std::move(image));
         engine.createInitialCluster();
-        ImageSearch::runSteps(engine, "unused.pbm", solutions);
+        ImageSearch::runSteps(engine, solutions);
     }
     for (const Chromosome* solution : solutions.items())
         solution->print(console);

@@ -9,13 +9,11 @@ using namespace Trelm::test;
 namespace
 {
 
-// Runs the batch run's own step loop on an image; returns the solutions' report lines.
+// Runs the search the batch runs on an image; returns the solutions' report lines.
 std::vector<std::string> detect(BinaryImage image, SharedChromosomes& solutions)
 {
     testRun().random.seed(311);
-    ClusterGA engine(testRun(), std::move(image));
-    engine.createInitialCluster();
-    ImageSearch::runSteps(engine, "unused.pbm", solutions);
+    solutions = std::move(ImageSearch::run(testRun(), std::move(image)).solutions);
     std::vector<std::string> lines;
     for (const Chromosome* solution : solutions.items()) {
         std::ostringstream out;
@@ -63,4 +61,25 @@ TEST_F(DetectionTest, FindsTwoSeparateEllipsesReproducibly)
     SharedChromosomes again;
     const std::vector<std::string> second = detect(makeImage(), again);
     EXPECT_EQ(first, second);
+}
+
+TEST_F(DetectionTest, AnObserverSeesEveryStepAndMayStopTheSearch)
+{
+    testRun().random.seed(311);
+    std::vector<std::int32_t> steps;
+    std::size_t lastSolutions = 0;
+    const auto observer = [&](const ImageSearch::StepReport& report) {
+        steps.push_back(report.step);
+        EXPECT_EQ(report.evaluations, testRun().evaluationCount);
+        lastSolutions = report.solutions;
+        return report.step < 2;
+    };
+    BinaryImage image = blankImage(320, 200);
+    drawEllipse(image, 90, 100, 60, 35, 0.3);
+    const ImageSearch::Outcome outcome = ImageSearch::run(testRun(), std::move(image), observer);
+    EXPECT_EQ(outcome.stop, ImageSearch::Stop::ASKED);
+    EXPECT_EQ(outcome.steps, 2);
+    EXPECT_EQ(steps, (std::vector<std::int32_t>{1, 2}));
+    // Asked to stop after its second step, the search took no more solutions.
+    EXPECT_EQ(lastSolutions, outcome.solutions.size());
 }

@@ -273,7 +273,7 @@ TEST_F(StalledSearchTest, ASearchThatNoLongerChangesEnds)
     testRun().settings.clusterSize = 1;
     addCluster({make(0.3, 0.3)});
     CoutCapture capture;
-    ImageSearch::runSteps(*engine, "unused.pbm", solutions);
+    ImageSearch::runSteps(*engine, solutions);
     EXPECT_THAT(capture.text(),
                 HasSubstr("Execution stopped because the search no longer changes"));
     EXPECT_LT(engine->stepCount, 10);

@@ -45,7 +45,9 @@ std::vector<const EllipseChromosome*> programSolutions(const std::string& file,
     std::ostringstream console;
     context.output = &console;
     context.random.seed(ImageSearch::IMAGE_SEED);
-    holder = std::move(ImageSearch::run(context, file).solutions);
+    BinaryImage image;
+    image.load(file, console);
+    holder = std::move(ImageSearch::run(context, std::move(image)).solutions);
     std::vector<const EllipseChromosome*> solutions;
     for (const Chromosome* solution : holder.items())
         solutions.push_back(static_cast<const EllipseChromosome*>(solution));

@@ -132,30 +132,6 @@ const char* const usageHead =
 
 } // namespace
 
-TEST_F(SearchSettingsTest, DefaultsFillEveryField)
-{
-    ASSERT_FALSE(parse({"a.pbm"}));
-    const SearchSettings& s = testRun().settings;
-    EXPECT_EQ(s.clusterSize, 40u);
-    EXPECT_EQ(s.populations, 40u);
-    EXPECT_EQ(s.minAxis, 8);
-    EXPECT_EQ(s.evaluations, 8000u);
-    EXPECT_EQ(s.tracingProbability, 0.95);
-    EXPECT_EQ(s.maxTracing, 50u);
-    EXPECT_EQ(s.minCompleteness, 0.2);
-    EXPECT_EQ(s.eliteProportion, 0.1);
-    EXPECT_EQ(s.discardProportion, 0.15);
-    EXPECT_EQ(s.crossoverRate, 1.0);
-    EXPECT_EQ(s.mutationRate, 0.15);
-    EXPECT_EQ(s.clusteringFreq, 5);
-    EXPECT_EQ(s.drawingThickness, 6);
-    EXPECT_FALSE(s.progress);
-    EXPECT_FALSE(s.drawReal);
-    EXPECT_EQ(testRun().verbosity, 3);
-    EXPECT_EQ(s.imageFiles, (std::vector<std::string>{"a.pbm"}));
-    EXPECT_EQ(output, "");
-}
-
 TEST_F(SearchSettingsTest, NoArgumentsPrintsTheMissingFileError)
 {
     EXPECT_TRUE(parse({}));
@@ -216,40 +192,6 @@ TEST_F(SearchSettingsTest, LibraryErrorsEndBeforeAnyImage)
     writeConfig("help=1\n");
     EXPECT_TRUE(parse({"a.pbm"}));
     EXPECT_THAT(output, StartsWith("Error: unrecognised option 'help'\n"));
-}
-
-TEST_F(SearchSettingsTest, ReportOptionIsHiddenButAccepted)
-{
-    ASSERT_FALSE(parse({"--report", "out.csv", "a.pbm"}));
-    EXPECT_EQ(testRun().settings.reportFile, "out.csv");
-}
-
-TEST_F(SearchSettingsTest, JobsOptionIsHiddenButAccepted)
-{
-    ASSERT_FALSE(parse({"a.pbm"}));
-    EXPECT_EQ(testRun().settings.jobs, 1u);
-    ASSERT_FALSE(parse({"-j", "4", "a.pbm"}));
-    EXPECT_EQ(testRun().settings.jobs, 4u);
-    ASSERT_FALSE(parse({"--jobs=0", "a.pbm"}));
-    EXPECT_EQ(testRun().settings.jobs, 0u);
-    writeConfig("jobs=3\n");
-    ASSERT_FALSE(parse({"a.pbm"}));
-    EXPECT_EQ(testRun().settings.jobs, 3u);
-    EXPECT_TRUE(parse({"--help"}));
-    EXPECT_THAT(output, ::testing::Not(HasSubstr("jobs")));
-}
-
-TEST_F(SearchSettingsTest, LightIsActiveOptionIsHiddenButAccepted)
-{
-    ASSERT_FALSE(parse({"a.png"}));
-    EXPECT_FALSE(testRun().settings.lightIsActive);
-    ASSERT_FALSE(parse({"--light-is-active", "a.png"}));
-    EXPECT_TRUE(testRun().settings.lightIsActive);
-    writeConfig("light-is-active=true\n");
-    ASSERT_FALSE(parse({"a.png"}));
-    EXPECT_TRUE(testRun().settings.lightIsActive);
-    EXPECT_TRUE(parse({"--help"}));
-    EXPECT_THAT(output, ::testing::Not(HasSubstr("light")));
 }
 
 TEST_F(SearchSettingsTest, HelpTextIsUnchanged)

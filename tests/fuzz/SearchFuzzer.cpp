@@ -161,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SharedChromosomes solutions;
     try {
         ClusterGA engine(context, std::move(image));
-        ImageSearch::runSteps(engine, "fuzz.pbm", solutions);
+        ImageSearch::runSteps(engine, solutions);
     } catch (const std::exception& error) {
         fail(error.what());
     } catch (const char* text) {

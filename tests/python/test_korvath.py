@@ -3,6 +3,7 @@
 import csv
 import math
 import os
+import re
 import subprocess
 import threading
 from concurrent.futures import ThreadPoolExecutor
@@ -176,3 +177,50 @@ def test_the_readme_example_runs(capsys):
     exec(compile(example, "README.md", "exec"), {})
     printed = capsys.readouterr().out.split()
     assert [round(float(v)) for v in printed[:4]] == [150, 100, 180, 120]
+
+
+def table_rows():
+    """The rows of the option table the module takes: (keyword, type, default, scope)."""
+    table = open(os.path.join(os.path.dirname(__file__), "..", "..", "include", "korvath",
+                              "options.def")).read()
+    row = re.compile(r'KORVATH_OPTION\(\w+, "([\w-]+)", "\w*", (\w+), ({}|"[^"]*"|[^,]+), '
+                     r'\w+\([^)]*\), \w+, (\w+),')
+    return [(name.replace("-", "_"), kind, default, scope)
+            for name, kind, default, scope in row.findall(table)
+            if scope in ("Both", "Library", "Preset")]
+
+
+SAMPLES = {"Count": lambda d: int(d) + 1, "Whole": lambda d: int(d) + 1,
+           "Real": lambda d: float(d) / 2, "Switch": lambda d: True}
+
+
+@pytest.mark.parametrize("keyword, kind, default, scope", table_rows())
+def test_every_table_row_is_a_keyword_with_the_tables_default(keyword, kind, default, scope):
+    defaults = korvath.settings()
+    if scope == "Preset":
+        assert keyword not in defaults
+        assert korvath.settings(**{keyword: True}) != defaults
+        return
+    parse = {"Count": int, "Whole": int, "Real": float, "Switch": lambda d: d == "true"}[kind]
+    assert defaults[keyword] == parse(default)
+    sample = SAMPLES[kind](parse(default))
+    changed = korvath.settings(**{keyword: sample})
+    assert changed == {**defaults, keyword: sample}
+
+
+def test_unknown_or_mistyped_keywords_are_refused():
+    with pytest.raises(TypeError, match="unexpected keyword argument 'evaluation'"):
+        korvath.detect(draw(), evaluation=100)
+    with pytest.raises(TypeError, match="'cluster_size'"):
+        korvath.detect(draw(), cluster_size=-1)
+
+
+def test_robust_sets_its_preset_but_explicit_keywords_win():
+    plain = korvath.settings()
+    robust = korvath.settings(robust=True)
+    assert robust == {**plain, "arcs": True, "validate": True, "refine": True, "max_axis": 0}
+    # The default's value, given explicitly, wins too.
+    assert korvath.settings(robust=True, max_axis=400)["max_axis"] == 400
+    assert korvath.settings(robust=True, validate=False, max_axis=300) == {
+        **robust, "validate": False, "max_axis": 300}
+    assert korvath.settings(robust=False) == plain
