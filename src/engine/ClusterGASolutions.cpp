@@ -49,13 +49,14 @@ bool ClusterGA::isSolution(const Chromosome& candidate, std::optional<EllipsePar
     const double c = candidate.completeness;
     const double d = candidate.distance;
     const bool loose = c >= LOOSE_COMPLETENESS && d <= LOOSE_DISTANCE;
-    const bool fit = (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) ||
-                     (loose && candidate.ageInCluster >= MATURE_AGE) ||
-                     (loose && context_.budgetReached());
+    // A search on edge chains ends when they are used up, often before candidates mature; the
+    // support check then judges them at once.
+    const bool settled = candidate.ageInCluster >= MATURE_AGE || context_.budgetReached() ||
+                         (settings_.arcs && settings_.validate);
+    const bool fit = (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) || (loose && settled);
     if (!settings_.validate)
         return fit;
-    const bool arc = !fit && c >= ARC_COMPLETENESS && d <= LOOSE_DISTANCE &&
-                     (candidate.ageInCluster >= MATURE_AGE || context_.budgetReached());
+    const bool arc = !fit && c >= ARC_COMPLETENESS && d <= LOOSE_DISTANCE && settled;
     if (!fit && !arc)
         return false;
     const bool supported =
