@@ -13,7 +13,7 @@
 
 #include "core/Constants.h"
 #include "core/Exceptions.h"
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
 #include "driver/TickCounter.h"

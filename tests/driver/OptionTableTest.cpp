@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/SearchSettings.h"
-#include "driver/LibrarySettings.h"
+#include "api/LibrarySettings.h"
 #include "driver/Options.h"
 #include "korvath/korvath.h"
 #include "support/TestSupport.h"

@@ -15,7 +15,7 @@
 
 #include "FuzzSupport.h"
 #include "core/RunContext.h"
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 #include "driver/Options.h"
 #include "engine/ClusterGA.h"
 #include "image/BinaryImage.h"
