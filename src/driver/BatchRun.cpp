@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "api/ImageSearch.h"
 #include "core/Constants.h"
 #include "core/Exceptions.h"
-#include "driver/ImageSearch.h"
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
 #include "driver/TickCounter.h"

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 #include "engine/EngineFixture.h"
 #include "support/TestSupport.h"
 

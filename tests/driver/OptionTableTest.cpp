@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "api/LibrarySettings.h"
 #include "core/SearchSettings.h"
-#include "driver/LibrarySettings.h"
 #include "driver/Options.h"
 #include "korvath/korvath.h"
 #include "support/TestSupport.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "api/ImageSearch.h"
 #include "core/RunContext.h"
-#include "driver/ImageSearch.h"
 #include "driver/Options.h"
 #include "engine/ClusterGA.h"
 #include "image/BinaryImage.h"

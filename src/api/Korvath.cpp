@@ -5,9 +5,9 @@
 #include <sstream>
 #include <utility>
 
+#include "api/ImageSearch.h"
+#include "api/LibrarySettings.h"
 #include "core/RunContext.h"
-#include "driver/ImageSearch.h"
-#include "driver/LibrarySettings.h"
 #include "genetic/EllipseChromosome.h"
 #include "image/BinaryImage.h"
 #include "image/PbmFile.h"

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <thread>
 
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 #include "korvath/korvath.h"
 #include "support/TestSupport.h"
 

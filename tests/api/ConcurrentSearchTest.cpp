@@ -3,7 +3,7 @@
 #include <sstream>
 #include <thread>
 
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 #include "engine/ClusterGA.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "driver/LibrarySettings.h"
+#include "api/LibrarySettings.h"
 
 #include <cmath>
 #include <sstream>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/ImageSearch.h"
+#include "api/ImageSearch.h"
 #include "engine/EngineFixture.h"
 
 using namespace Trelm;
