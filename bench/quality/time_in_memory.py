@@ -92,9 +92,10 @@ def import_module(build_dir):
 
 
 def detect_keywords(korvath):
-    """The keyword names of detect, from the signature its docstring starts with."""
-    signature = (korvath.detect.__doc__ or "").split("\n", 1)[0]
-    return set(re.findall(r"(\w+)\s*:", signature.partition("(")[2]))
+    """The keyword names of detect, from the list in its docstring."""
+    # The docstring lists one keyword a line: "  name = default: meaning".
+    doc = korvath.detect.__doc__ or ""
+    return set(re.findall(r"^  (\w+) = ", doc, re.M))
 
 
 def main(argv):

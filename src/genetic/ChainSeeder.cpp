@@ -19,6 +19,9 @@ constexpr double SINGLE_CHAIN_TURNING = 2.5;
 constexpr std::size_t MAX_PARTNERS = 10;
 // A chain whose pixels were mostly taken by solutions has nothing left to seed.
 constexpr double ALIVE_SHARE = 0.6;
+// Candidates a chain seeds again after a solution changed the image: a few, since most chains
+// are not arcs of what is left to find, and each round costs a check of every new candidate.
+constexpr std::uint32_t RENEWED_SEEDS = 5;
 // Pixels of a chain the least-squares fit uses at most.
 constexpr std::size_t FIT_POINTS = 64;
 // Pixels either side of a random place searched for the one nearest the fit.
@@ -119,7 +122,7 @@ void ChainSeeder::renew()
         if (!state.retired || state.dead)
             continue;
         state.retired = false;
-        state.seeds = 0;
+        state.seeds = SEEDS_PER_CHAIN - RENEWED_SEEDS;
         ++liveCount_;
         liveChanged_ = true;
     }

@@ -24,7 +24,7 @@ class ChainSeeder
 
     /// Fills genes from a live chain (and a partner); false when no chain is left.
     bool pickGenes(std::array<Point, 5>& genes, const BinaryImage& image, RandomGenerator& random);
-    /// Gives the chains that retired with pixels left a new share of candidates: a solution
+    /// Gives the chains that retired with pixels left a few more candidates: a solution
     /// changed the image, and candidates lost with its cluster may be found again.
     void renew();
     /// Whether every chain has retired.
