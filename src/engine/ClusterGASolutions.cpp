@@ -50,9 +50,10 @@ bool ClusterGA::isSolution(const Chromosome& candidate, std::optional<EllipsePar
     const double d = candidate.distance;
     const bool loose = c >= LOOSE_COMPLETENESS && d <= LOOSE_DISTANCE;
     // A search on edge chains ends when they are used up, often before candidates mature; the
-    // support check then judges them at once.
+    // support check then judges them once they have held their cluster for a step (the bests
+    // of a first generation are mostly passing ones, and each check costs a refit).
     const bool settled = candidate.ageInCluster >= MATURE_AGE || context_.budgetReached() ||
-                         (settings_.arcs && settings_.validate);
+                         (settings_.arcs && settings_.validate && candidate.ageInCluster >= 1);
     const bool fit = (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) || (loose && settled);
     if (!settings_.validate)
         return fit;
@@ -150,7 +151,10 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
         if (settings_.refine)
             refineSolution(*candidate, fitted);
         removeFigurePixels(*candidate);
-        refusedFigures_.clear();
+        // With edge chains a refusal stands after solutions too: they only take pixels, and
+        // clearing it made most checks repeats.
+        if (!settings_.arcs)
+            refusedFigures_.clear();
         if (seeder_) {
             seeder_->renew();
             // Chains used up before this solution may seed again; only they made it depleted.
