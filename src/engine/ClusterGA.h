@@ -118,6 +118,10 @@ class ClusterGA : public SearchHost
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
     SupportCheck::Rules supportRules() const;
+    /// Whether the candidate (as fitted, when it was) nearly repeats a solution found.
+    bool repeatsSolution(const Chromosome& candidate,
+                         const std::optional<EllipseParameters>& fitted,
+                         const SharedChromosomes& solutions) const;
 
     /// Figures whose support was refused since the image last lost pixels.
     using RefusedFigure =

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <vector>
 
 #include "engine/ClusterGA.h"
@@ -36,6 +37,10 @@ constexpr double CHAIN_LOG10_TESTS = 8.0;
 // stroke and its neighbours, not the drawing thickness, so that close concentric outlines
 // survive the first one found.
 constexpr int CHAIN_CLEARING = 1;
+// An ellipse within this share of a solution's semi-major axis plus these pixels, in centre and
+// in both semi-axes, repeats it: the two edges of one thick outline.
+constexpr double REPEAT_SHARE = 0.08;
+constexpr double REPEAT_PIXELS = 2.0;
 
 std::int32_t majorAxisOf(const Chromosome* solution)
 {
@@ -143,6 +148,14 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
             ++cluster;
             continue;
         }
+        if (settings_.arcs && repeatsSolution(*candidate, fitted, solutions)) {
+            // The other edge of a thick outline: its pixels go, the solution is not repeated.
+            removeFigurePixels(*candidate);
+            if (context_.talks(Verbosity::CHROMOSOMES))
+                out << "Cluster deleted since its best chromo repeats a solution\n";
+            cluster = clusters.erase(cluster);
+            continue;
+        }
         // The solution list holds it now; erasing the cluster releases the cluster's hold, so
         // the list becomes its only holder.
         ++candidate->shareCount;
@@ -182,6 +195,24 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
         return false;
     }
     return true;
+}
+
+bool ClusterGA::repeatsSolution(const Chromosome& candidate,
+                                const std::optional<EllipseParameters>& fitted,
+                                const SharedChromosomes& solutions) const
+{
+    const EllipseParameters e =
+        fitted ? *fitted : static_cast<const EllipseChromosome&>(candidate).figure.parameters();
+    for (const Chromosome* solution : solutions.items()) {
+        const auto& found = static_cast<const EllipseChromosome&>(*solution);
+        const EllipseParameters s = found.refined ? *found.refined : found.figure.parameters();
+        const double tolerance = REPEAT_SHARE * s.majorAxis / 2 + REPEAT_PIXELS;
+        if (std::hypot(e.centerX - s.centerX, e.centerY - s.centerY) <= tolerance &&
+            std::fabs(e.majorAxis - s.majorAxis) / 2 <= tolerance &&
+            std::fabs(e.minorAxis - s.minorAxis) / 2 <= tolerance)
+            return true;
+    }
+    return false;
 }
 
 void ClusterGA::removeFigurePixels(const Chromosome& chromosome)

@@ -21,6 +21,9 @@ constexpr double SENSE_TURN = 0.05;
 constexpr double MIN_TURNING = 0.15;
 // Pixels to look ahead for the tangent at a chain's end.
 constexpr std::size_t TANGENT_SPAN = 5;
+// Widest gap a curve is followed across, in pixels, and how straight ahead it must lie.
+constexpr int GAP = 3;
+constexpr double GAP_ALIGNMENT = 0.7;
 // Slack of the convexity test, in pixels: rasterisation moves points by about one pixel.
 constexpr double CONVEX_SLACK = 2.0;
 
@@ -173,13 +176,44 @@ struct EdgeChains::Tracer {
                     }
                 }
             }
-            if (best < 0)
+            if (best < 0 && !bridgeGap(at, direction, next))
                 return;
             direction = unit(between(at, next));
             visited[index(next.x, next.y)] = 1;
             out.push_back(next);
             at = next;
         }
+    }
+
+    // A free pixel ahead across a short gap, nearest first: dashed outlines and edges broken
+    // for a pixel or two are one curve.
+    bool bridgeGap(Point at, Vector2 direction, Point& next) const
+    {
+        if (direction.x == 0 && direction.y == 0)
+            return false;
+        double nearest = GAP + 0.5;
+        for (int dy = -GAP; dy <= GAP; ++dy) {
+            for (int dx = -GAP; dx <= GAP; ++dx) {
+                const double distance = std::hypot(double(dx), double(dy));
+                if (distance < 1.5 || distance >= nearest || !free(at.x + dx, at.y + dy) ||
+                    dot({dx / distance, dy / distance}, direction) < GAP_ALIGNMENT)
+                    continue;
+                nearest = distance;
+                next = {static_cast<std::int16_t>(at.x + dx), static_cast<std::int16_t>(at.y + dy)};
+            }
+        }
+        return nearest <= GAP;
+    }
+
+    // The pixels a curve passed beside (the corners of its staircase) are part of its stroke:
+    // left free, they would be linked across gaps into a ghost of the curve.
+    void consumeBeside(const std::vector<Point>& curve)
+    {
+        for (const Point p : curve)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (active(p.x + dx, p.y + dy))
+                        visited[index(p.x + dx, p.y + dy)] = 1;
     }
 
     // The whole curve through start: both directions, joined.
@@ -193,6 +227,7 @@ struct EdgeChains::Tracer {
         walk(start, away, backward);
         std::reverse(backward.begin(), backward.end());
         backward.insert(backward.end(), forward.begin(), forward.end());
+        consumeBeside(backward);
         return backward;
     }
 };

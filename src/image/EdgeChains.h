@@ -11,7 +11,7 @@ namespace Trelm
 
 /// A thin curve of active pixels that turns one way only: a candidate arc of an ellipse.
 struct EdgeChain {
-    /// The pixels in order along the curve, 8-connected.
+    /// The pixels in order along the curve: 8-connected, or across a gap of up to 3 pixels.
     std::vector<Point> pixels;
     /// Length along the curve, in pixels.
     double length = 0;
