@@ -304,3 +304,20 @@ def test_every_keyword_is_in_the_signature_and_documented():
         assert re.search(rf"^  {name}: .* = {re.escape(repr(default))}\n      \w", doc, re.M), name
     for field in korvath.detect(np.zeros((20, 20), dtype=bool)).dtype.names:
         assert re.search(rf"^  {field}\b", doc, re.M), field
+
+
+def test_the_header_documents_every_settings_field_with_its_default():
+    root = os.path.join(os.path.dirname(__file__), "..", "..", "include", "korvath")
+    table = open(os.path.join(root, "options.def")).read()
+    header = open(os.path.join(root, "korvath.h")).read()
+    fields = re.findall(r'KORVATH_OPTION\((\w+), "[\w-]+", "\w*", \w+, ([^,]+), '
+                        r'\w+\([^)]*\), \w+, (?:Both|Library),', table)
+    assert len(fields) == len(korvath.settings())
+    for field, default in fields:
+        documented = re.search(rf"^/// - {field} \(([^ ,)]+)", header, re.M)
+        assert documented, field
+        given = documented.group(1)
+        if default in ("true", "false"):
+            assert given == default, field
+        else:
+            assert float(given) == float(default), field
