@@ -53,6 +53,11 @@ def arguments():
                ("scheduler", "report", "jobs_per_worker", "images")}
     if given.jobs_per_worker < 1:
         parser.error("--jobs-per-worker must be at least 1")
+    try:
+        # A value out of range is refused before any cluster starts, as the program refuses it.
+        korvath.settings(**options)
+    except (TypeError, ValueError) as error:
+        parser.error(str(error))
     return given, options
 
 
@@ -116,6 +121,9 @@ def main():
     given, options = arguments()
     from dask.distributed import Client, LocalCluster
     if given.scheduler:
+        if given.jobs_per_worker != 1:
+            sys.stderr.write("--jobs-per-worker sets up a local cluster's workers; those of "
+                             f"{given.scheduler} run as many searches as they have threads\n")
         client = Client(given.scheduler)
         cluster = None
     else:
