@@ -7,7 +7,9 @@ packages=(cmake make g++ libboost-program-options-dev liblapacke-dev liblapack3 
           libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev   # the fuzz targets
           libpng-dev                 # PNG input
-          python3 python3-dev pybind11-dev python3-numpy python3-pytest) # the Python module
+          python3 python3-dev pybind11-dev python3-numpy python3-pytest  # the Python module
+          python3-setuptools python3-wheel python3-pip python3-venv  # pip install of the package
+          python3-distributed parallel) # scale-out: scripts/dask-batch.py, the GNU parallel recipe
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -16,6 +16,7 @@ detect's (the reason is then "option KEY not in the Python module"), 1 on any ot
 """
 
 import glob
+import inspect
 import os
 import re
 import statistics
@@ -78,24 +79,23 @@ def import_module(build_dir):
         not_measured(f"numpy cannot be imported by {sys.executable}: run with {wanted}",
                      NOT_BUILT)
     module_dir = os.path.join(os.path.abspath(build_dir), "python")
-    if not glob.glob(os.path.join(module_dir, "korvath*.so")):
-        not_measured(f"Python module not built: no korvath*.so in {module_dir}; build it with "
-                     f"cmake --build {build_dir} --target korvath_python", NOT_BUILT)
+    if not glob.glob(os.path.join(module_dir, "korvath", "_korvath*.so")):
+        not_measured(f"Python package not built: no korvath/_korvath*.so in {module_dir}; build "
+                     f"it with cmake --build {build_dir} --target korvath_python_package",
+                     NOT_BUILT)
     sys.path.insert(0, module_dir)
     try:
         import korvath
     except ImportError as error:
         not_measured(f"cannot import the Python module from {module_dir}: {error}", NOT_BUILT)
-    if os.path.dirname(os.path.abspath(korvath.__file__)) != module_dir:
+    if os.path.dirname(os.path.dirname(os.path.abspath(korvath.__file__))) != module_dir:
         not_measured(f"imported {korvath.__file__}, not the module of {module_dir}", NOT_BUILT)
     return korvath
 
 
 def detect_keywords(korvath):
-    """The keyword names of detect, from the list in its docstring."""
-    # The docstring lists one keyword a line: "  name = default: meaning".
-    doc = korvath.detect.__doc__ or ""
-    return set(re.findall(r"^  (\w+) = ", doc, re.M))
+    """The keyword names of detect, from its signature."""
+    return set(inspect.signature(korvath.detect).parameters) - {"image"}
 
 
 def main(argv):
@@ -121,7 +121,7 @@ def main(argv):
         start = time.perf_counter()
         try:
             korvath.detect(image, **keywords)
-        except (TypeError, korvath.Error) as error:
+        except (TypeError, ValueError, korvath.Error) as error:
             # A value of the wrong type, or one the program refuses: the first line says which.
             first = str(error).split("\n", 1)[0]
             options = ", ".join(f"{key}={value!r}" for key, value in keywords.items())

@@ -22,8 +22,8 @@ using Trelm::BinaryImage;
 using Trelm::RunContext;
 using Trelm::SearchSettings;
 
-// The grid the engine searches, set up as a loaded file's.
-BinaryImage binaryImage(const Image& image)
+// The grid the engine searches, set up as a loaded file's: the one copy of the caller's pixels.
+BinaryImage binaryImage(const ImageView& image)
 {
     if (image.width <= 0 || image.height <= 0 || image.width > Trelm::MAX_IMAGE_SIDE ||
         image.height > Trelm::MAX_IMAGE_SIDE)
@@ -31,19 +31,42 @@ BinaryImage binaryImage(const Image& image)
                     " pixels each way, not " + std::to_string(image.width) + "x" +
                     std::to_string(image.height));
     const auto width = static_cast<std::size_t>(image.width);
-    if (image.pixels.size() != width * static_cast<std::size_t>(image.height))
-        throw Error("Image holds " + std::to_string(image.pixels.size()) +
-                    " pixels, not width x height");
+    const std::ptrdiff_t stride = image.rowStride == 0 ? image.width : image.rowStride;
+    if (image.pixels == nullptr)
+        throw Error("Image view has no pixels");
+    if (stride < image.width)
+        throw Error("Image rows must be at least width bytes apart, not " + std::to_string(stride));
+    const std::uint8_t activeWhenZero = image.active == ActivePixels::Zero ? 1 : 0;
     BinaryImage grid;
     grid.resize(image.height, image.width, 0);
-    for (std::size_t y = 0; y < grid.rows.size(); ++y)
+    for (std::size_t y = 0; y < grid.rows.size(); ++y) {
+        const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(y) * stride;
         for (std::size_t x = 0; x < width; ++x)
-            grid.rows[y][x] = image.pixels[y * width + x] != 0 ? 1 : 0;
+            grid.rows[y][x] = (row[x] == 0) == activeWhenZero ? 1 : 0;
+    }
     grid.minX = static_cast<std::int16_t>(image.width);
     grid.minY = static_cast<std::int16_t>(image.height);
     grid.maxX = 0;
     grid.maxY = 0;
     return grid;
+}
+
+BinaryImage binaryImage(const Image& image)
+{
+    if (image.width > 0 && image.height > 0 &&
+        image.pixels.size() !=
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+        throw Error("Image holds " + std::to_string(image.pixels.size()) +
+                    " pixels, not width x height");
+    ImageView view;
+    view.pixels = image.pixels.data();
+    view.width = image.width;
+    view.height = image.height;
+    // An empty image has no buffer; the size check names what is wrong with it.
+    static const std::uint8_t none = 0;
+    if (view.pixels == nullptr)
+        view.pixels = &none;
+    return binaryImage(view);
 }
 
 DetectedEllipse detectedEllipse(const Trelm::Chromosome* solution)
@@ -68,9 +91,9 @@ StopReason stopReason(Trelm::ImageSearch::Stop stop)
         return StopReason::Budget;
     case Trelm::ImageSearch::Stop::STALLED:
         return StopReason::Stalled;
-    case Trelm::ImageSearch::Stop::EXHAUSTED:
-    // The library asks for no stop: it passes no observer.
     case Trelm::ImageSearch::Stop::ASKED:
+        return StopReason::Asked;
+    case Trelm::ImageSearch::Stop::EXHAUSTED:
         break;
     }
     return StopReason::Exhausted;
@@ -106,7 +129,8 @@ BinaryImage loadedGrid(const std::string& fileName, bool lightIsActive)
 }
 
 // The search of a grid with settings already checked (searchSettingsOf), as the program runs it.
-Result search(BinaryImage grid, SearchSettings checked, const Settings& settings, std::ostream* log)
+Result search(BinaryImage grid, SearchSettings checked, const Settings& settings, std::ostream* log,
+              const ProgressObserver& observer)
 {
     RunContext context;
     context.settings = std::move(checked);
@@ -117,7 +141,12 @@ Result search(BinaryImage grid, SearchSettings checked, const Settings& settings
     context.output = log != nullptr ? log : &silent;
     Trelm::ImageSearch::Outcome outcome;
     try {
-        outcome = Trelm::ImageSearch::run(context, std::move(grid));
+        Trelm::ImageSearch::StepObserver stepObserver;
+        if (observer)
+            stepObserver = [&observer](const Trelm::ImageSearch::StepReport& step) {
+                return observer({step.step, step.evaluations, step.solutions});
+            };
+        outcome = Trelm::ImageSearch::run(context, std::move(grid), stepObserver);
     } catch (const std::exception& error) {
         throw Error(error.what());
     } catch (const char* text) {
@@ -135,17 +164,27 @@ Result search(BinaryImage grid, SearchSettings checked, const Settings& settings
 
 } // namespace
 
-Result detect(const Image& image, const Settings& settings, std::ostream* log)
+Result detect(const Image& image, const Settings& settings, std::ostream* log,
+              const ProgressObserver& observer)
 {
     // Settings are checked first, as the program reads its options before any image.
     SearchSettings checked = Trelm::searchSettingsOf(settings);
-    return search(binaryImage(image), std::move(checked), settings, log);
+    return search(binaryImage(image), std::move(checked), settings, log, observer);
 }
 
-Result detect(const std::string& fileName, const Settings& settings, std::ostream* log)
+Result detect(const ImageView& image, const Settings& settings, std::ostream* log,
+              const ProgressObserver& observer)
 {
     SearchSettings checked = Trelm::searchSettingsOf(settings);
-    return search(loadedGrid(fileName, settings.lightIsActive), std::move(checked), settings, log);
+    return search(binaryImage(image), std::move(checked), settings, log, observer);
+}
+
+Result detect(const std::string& fileName, const Settings& settings, std::ostream* log,
+              const ProgressObserver& observer)
+{
+    SearchSettings checked = Trelm::searchSettingsOf(settings);
+    return search(loadedGrid(fileName, settings.lightIsActive), std::move(checked), settings, log,
+                  observer);
 }
 
 Image readImage(const std::string& fileName, bool lightIsActive)

@@ -41,7 +41,7 @@ SearchSettings searchSettingsOf(const korvath::Settings& given)
     KORVATH_CONVERT_##scope(field, name, bounds)
 #define KORVATH_CONVERT_Both(field, name, bounds)                                                  \
     if (!accepted(given.field, bounds))                                                            \
-        throw korvath::Error(invalidArgument(name, given.field));                                  \
+        throw korvath::Error(invalidArgument(name, given.field), name);                            \
     s.field = given.field;
 #define KORVATH_CONVERT_Program(field, name, bounds)
 #define KORVATH_CONVERT_Preset(field, name, bounds)
@@ -55,7 +55,8 @@ SearchSettings searchSettingsOf(const korvath::Settings& given)
     // Then the checks of the whole.
     const auto suspects = SettingsBounds::unworkable(s);
     if (!suspects.empty())
-        throw korvath::Error(invalidArgument(suspects.front().name, suspects.front().value));
+        throw korvath::Error(invalidArgument(suspects.front().name, suspects.front().value),
+                             suspects.front().name);
     return s;
 }
 

@@ -39,7 +39,8 @@ double normaliseAngle(double angle)
     if (t < 0)
         t += PI;
     t -= PI / 2;
-    return t >= PI / 2 ? t - PI : t;
+    // (-pi/2, pi/2], as the five-point solve gives it: a vertical major axis is +pi/2.
+    return t <= -PI / 2 ? t + PI : t;
 }
 
 bool invert(const Matrix3& m, Matrix3& inverse)

@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "api/ImageSearch.h"
 #include "korvath/korvath.h"
@@ -87,6 +88,56 @@ TEST(Library, FindsWhatTheProgramFindsFromArraysAndFiles)
     EXPECT_GT(fromArray.steps, 0);
 }
 
+TEST(Library, SearchesACallersBufferWithItsRowStrideAndActiveValue)
+{
+    const BinaryImage grid = twoEllipses();
+    // Dark ink (0) on a light ground, rows padded with bytes that would be ink if read.
+    constexpr std::ptrdiff_t PADDING = 7;
+    const std::ptrdiff_t stride = grid.width + PADDING;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride * grid.height), 0);
+    for (std::size_t y = 0; y < grid.rows.size(); ++y)
+        for (std::size_t x = 0; x < grid.rows[y].size(); ++x)
+            buffer[y * static_cast<std::size_t>(stride) + x] = grid.rows[y][x] != 0 ? 0 : 255;
+    korvath::ImageView view;
+    view.pixels = buffer.data();
+    view.width = grid.width;
+    view.height = grid.height;
+    view.rowStride = stride;
+    view.active = korvath::ActivePixels::Zero;
+    const korvath::Result fromView = korvath::detect(view);
+    const korvath::Result fromImage = korvath::detect(libraryImage(grid));
+    ASSERT_EQ(fromView.ellipses.size(), 2u);
+    ASSERT_EQ(fromView.ellipses.size(), fromImage.ellipses.size());
+    for (std::size_t i = 0; i < fromView.ellipses.size(); ++i) {
+        EXPECT_EQ(fromView.ellipses[i].centerX, fromImage.ellipses[i].centerX);
+        EXPECT_EQ(fromView.ellipses[i].centerY, fromImage.ellipses[i].centerY);
+        EXPECT_EQ(fromView.ellipses[i].completeness, fromImage.ellipses[i].completeness);
+    }
+    EXPECT_EQ(fromView.evaluations, fromImage.evaluations);
+
+    view.rowStride = grid.width - 1;
+    EXPECT_THROW(korvath::detect(view), korvath::Error);
+}
+
+TEST(Library, AProgressObserverSeesEveryStepAndMayStopTheSearch)
+{
+    std::vector<korvath::Progress> seen;
+    const korvath::Result whole = korvath::detect(libraryImage(twoEllipses()), korvath::Settings(),
+                                                  nullptr, [&seen](const korvath::Progress& p) {
+                                                      seen.push_back(p);
+                                                      return true;
+                                                  });
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(whole.steps));
+    EXPECT_EQ(seen.front().step, 1);
+    EXPECT_LE(seen.back().evaluations, whole.evaluations);
+
+    const korvath::Result stopped =
+        korvath::detect(libraryImage(twoEllipses()), korvath::Settings(), nullptr,
+                        [](const korvath::Progress&) { return false; });
+    EXPECT_EQ(stopped.stopReason, korvath::StopReason::Asked);
+    EXPECT_EQ(stopped.steps, 1);
+}
+
 TEST(Library, RefinedParametersAndTheStopReason)
 {
     korvath::Settings settings;
@@ -134,6 +185,11 @@ TEST(Library, RefusesWhatTheProgramRefuses)
                 ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--elite-proportion'")));
     EXPECT_THAT([&] { korvath::detect(image, notANumber); },
                 ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--mutation-rate'")));
+    try {
+        korvath::detect(image, tooManyElites);
+    } catch (const korvath::Error& error) {
+        EXPECT_EQ(error.option(), "elite-proportion");
+    }
 
     korvath::Image wrongCount = image;
     wrongCount.pixels.pop_back();
