@@ -6,6 +6,7 @@
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
 #include "geometry/LinearSolve.h"
+#include "image/EdgeChains.h"
 
 namespace
 {
@@ -24,8 +25,8 @@ RunContext quietContext()
 enum class Outline { AllHits, NeighbourMatched, MostlyRadial };
 
 // A square image holding an ellipse of the given semi-major axis (about 3 outline points per
-// pixel of the two semi-axes) drawn so that evaluation meets the kind of match asked for: on the outline itself,
-// one pixel outside it, or only a few scattered pixels well inside and outside.
+// pixel of the two semi-axes) drawn so that evaluation meets the kind of match asked for: on the
+// outline itself, one pixel outside it, or only a few scattered pixels well inside and outside.
 struct Scene {
     RunContext context = quietContext();
     std::unique_ptr<ClusterGA> engine;
@@ -129,9 +130,8 @@ void BM_GeneratePoints(benchmark::State& state)
 }
 BENCHMARK(BM_GeneratePoints)->Apply(outlineSizes);
 
-// One generation step of a search on a 320 x 240 scene of three ellipses and light noise, from
-// the same state every time.
-void BM_ClusterGAStep(benchmark::State& state)
+// A 320 x 240 scene of three ellipses and light noise.
+BinaryImage threeEllipses()
 {
     BinaryImage image;
     image.resize(240, 320, 0);
@@ -150,6 +150,13 @@ void BM_ClusterGAStep(benchmark::State& state)
     for (int i = 0; i < 400; ++i)
         image.rows[static_cast<std::size_t>((i * 37) % 240)]
                   [static_cast<std::size_t>((i * 91) % 320)] = 1;
+    return image;
+}
+
+// One generation step of a search on the three ellipses, from the same state every time.
+void BM_ClusterGAStep(benchmark::State& state)
+{
+    const BinaryImage image = threeEllipses();
     for (auto _ : state) {
         state.PauseTiming();
         RunContext context = quietContext();
@@ -161,5 +168,16 @@ void BM_ClusterGAStep(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ClusterGAStep)->Unit(benchmark::kMillisecond);
+
+// Linking the three ellipses' pixels into edge chains, as a search with --arcs does first.
+void BM_LinkEdgeChains(benchmark::State& state)
+{
+    const BinaryImage image = threeEllipses();
+    for (auto _ : state) {
+        EdgeChains chains = EdgeChains::link(image.rows, image.width, image.height);
+        benchmark::DoNotOptimize(chains.size());
+    }
+}
+BENCHMARK(BM_LinkEdgeChains)->Unit(benchmark::kMicrosecond);
 
 } // namespace
