@@ -241,13 +241,13 @@ PYBIND11_MODULE(korvath, module)
     static const std::string detectDoc = R"(Finds the ellipses of a binary image.
 
 image: a 2-D numpy array of booleans or integers (non-zero is active, as in an edge map), or
-the path of an image file the program reads (PBM, BMP, PNG, PGM). The keyword arguments are
-the program's options. Returns a structured array with one record per ellipse, in the order
-they were found: center_x, center_y, major_axis, minor_axis (full lengths), angle (radians),
-completeness, distance, refined. With full_output, returns (ellipses, info), info holding
-evaluations, steps and stop_reason ("budget", "exhausted" or "stalled"). The search releases
-the GIL. Raises korvath.Error with the program's message.)" +
-                                         keywordDocs();
+the path of an image file the program reads (PBM, BMP, PNG, PGM, TIFF; see read_image for its
+active pixels). The keyword arguments are the program's options. Returns a structured array
+with one record per ellipse, in the order they were found: center_x, center_y, major_axis,
+minor_axis (full lengths), angle (radians), completeness, distance, refined. With
+full_output, returns (ellipses, info), info holding evaluations, steps and stop_reason
+("budget", "exhausted" or "stalled"). The search releases the GIL. Raises korvath.Error with
+the program's message.)" + keywordDocs();
     module.def("detect", &detect, py::arg("image"), detectDoc.c_str());
     module.def(
         "settings",
@@ -255,15 +255,23 @@ the GIL. Raises korvath.Error with the program's message.)" +
         "The settings detect would search with for the same keywords, by keyword.");
     module.def(
         "read_image",
-        [](const py::object& path, bool lightIsActive) {
+        [](const py::object& path, bool lightIsActive, bool darkIsActive) {
             const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
+            if (lightIsActive && darkIsActive)
+                throw korvath::Error("light_is_active and dark_is_active cannot both be true");
+            const korvath::ActiveSide side = lightIsActive  ? korvath::ActiveSide::Light
+                                             : darkIsActive ? korvath::ActiveSide::Dark
+                                                            : korvath::ActiveSide::Minority;
             korvath::Image image;
             {
                 py::gil_scoped_release unlocked;
-                image = korvath::readImage(name, lightIsActive);
+                image = korvath::readImage(name, side);
             }
             return arrayFromImage(image);
         },
-        py::arg("path"), py::arg("light_is_active") = false,
-        "Reads an image file as the program does: a 2-D boolean array, True where active.");
+        py::arg("path"), py::arg("light_is_active") = false, py::arg("dark_is_active") = false,
+        "Reads an image file as the program does: a 2-D boolean array, True where active. The\n"
+        "active pixels of a PNG, PGM or TIFF file are those of the side of the grey threshold\n"
+        "with fewer pixels (the dark ones on a tie) unless light_is_active or dark_is_active\n"
+        "forces a side; a PBM's 1 is active, and a BMP's dark pixels unless light_is_active.");
 }

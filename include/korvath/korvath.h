@@ -108,12 +108,27 @@ class Error : public std::runtime_error
 Result detect(const Image& image, const Settings& settings = Settings(),
               std::ostream* log = nullptr);
 
-/// Reads an image file as the program does (PBM, BMP, PNG, PGM) and searches it.
+/// Reads an image file as the program does (PBM, BMP, PNG, PGM, TIFF) and searches it.
 Result detect(const std::string& fileName, const Settings& settings = Settings(),
               std::ostream* log = nullptr);
 
+/// Which pixels of an image file are active. A PBM's 1 always is, and a BMP's dark pixels are
+/// unless the side is Light; the side chooses for PNG, PGM and TIFF files.
+enum class ActiveSide {
+    /// The side of the grey threshold with fewer pixels; a tie makes the dark pixels active.
+    Minority,
+    /// The dark pixels.
+    Dark,
+    /// The light pixels.
+    Light,
+};
+
 /// Reads an image file as the program does; throws Error with the reader's message.
-Image readImage(const std::string& fileName, bool lightIsActive = false);
+Image readImage(const std::string& fileName, ActiveSide side = ActiveSide::Minority);
+
+/// Reads an image file with its light pixels active, or its dark ones when lightIsActive is
+/// false, whichever side has fewer pixels.
+Image readImage(const std::string& fileName, bool lightIsActive);
 
 /// The library's version, as the program prints it.
 const char* version();

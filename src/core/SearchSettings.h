@@ -33,9 +33,11 @@ struct SearchSettings {
     bool refine = false;
     /// Number of images searched at once; 0 means one per core.
     std::uint32_t jobs = 1;
-    /// Light pixels of grey and colour pictures are active instead of dark ones: edge maps
-    /// stored white on black.
+    /// Light pixels of grey and colour pictures are active: edge maps stored white on black.
     bool lightIsActive = false;
+    /// Dark pixels of PNG, PGM and TIFF pictures are active, whichever side has fewer pixels.
+    /// With neither switch, those pictures' active side is the one with fewer pixels.
+    bool darkIsActive = false;
     /// Candidates are drawn from edge chains, and the search ends when they are used up.
     bool arcs = false;
     /// Largest major axis searched for; 0 means the image's diagonal.

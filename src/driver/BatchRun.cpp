@@ -48,11 +48,16 @@ bool samePath(const std::string& a, const std::string& b)
 }
 
 // The picture of an image file, the reader's messages on out; throws when it cannot be read.
-BinaryImage loadedImage(const std::string& fileName, std::ostream& out, bool lightIsActive)
+BinaryImage loadedImage(const std::string& fileName, const RunContext& context)
 {
     BinaryImage image;
-    if (!image.load(fileName, out, lightIsActive))
+    const SearchSettings& s = context.settings;
+    if (!image.load(fileName, context.out(), activeSideOf(s.lightIsActive, s.darkIsActive)))
         throw InvalidParameterException("Error trying to load image");
+    if (!image.pageNote.empty() && context.talks(Verbosity::IMAGE))
+        context.out() << image.pageNote << "\n";
+    if (!image.activeRule.empty() && context.talks(Verbosity::PICTURE))
+        context.out() << image.activeRule << "\n";
     return image;
 }
 
@@ -254,7 +259,7 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     const std::string& collision = resultCollisions_[index];
     if (!collision.empty())
         throw std::runtime_error(collision);
-    BinaryImage image = loadedImage(fileName, out, settings_.lightIsActive);
+    BinaryImage image = loadedImage(fileName, context);
     const std::int32_t width = image.width;
     const std::int32_t height = image.height;
     ImageSearch::StepObserver progress;
@@ -304,7 +309,8 @@ bool BatchRun::reportSolutions(const std::string& fileName, std::int32_t width, 
     // The stored picture with every pixel, not the engine's image that lost the solutions. A
     // BMP's warnings are printed a second time, as the program always has.
     BinaryImage fresh;
-    if (!rereadInput(fresh, fileName, width, height, settings_.lightIsActive, context.out()))
+    if (!rereadInput(fresh, fileName, width, height,
+                     activeSideOf(settings_.lightIsActive, settings_.darkIsActive), context.out()))
         return false;
     const BinaryImage output =
         makeOutputImage(fresh, solutions.items(), settings_.drawReal, settings_.drawingThickness);

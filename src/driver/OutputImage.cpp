@@ -53,9 +53,9 @@ void writeStepImage(ClusterGA& engine, const std::string& fileName, const Search
 }
 
 bool rereadInput(BinaryImage& fresh, const std::string& fileName, std::int32_t width,
-                 std::int32_t height, bool lightIsActive, std::ostream& out)
+                 std::int32_t height, ActiveSide side, std::ostream& out)
 {
-    if (!fresh.load(fileName, out, lightIsActive)) {
+    if (!fresh.load(fileName, out, side)) {
         out << "No result image for " << fileName << ": it can no longer be read.\n";
         return false;
     }

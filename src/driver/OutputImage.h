@@ -37,6 +37,6 @@ void writeStepImage(ClusterGA& engine, const std::string& fileName, const Search
 /// Reads the input again into fresh for its result image. False, said on out, when it can no
 /// longer be read or is no longer width x height pixels: the file changed during the search.
 bool rereadInput(BinaryImage& fresh, const std::string& fileName, std::int32_t width,
-                 std::int32_t height, bool lightIsActive, std::ostream& out);
+                 std::int32_t height, ActiveSide side, std::ostream& out);
 
 } // namespace Trelm

@@ -8,6 +8,7 @@
 
 #include "api/ImageSearch.h"
 #include "korvath/korvath.h"
+#include "support/PictureFiles.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
@@ -134,6 +135,11 @@ TEST(Library, RefusesWhatTheProgramRefuses)
                 ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--elite-proportion'")));
     EXPECT_THAT([&] { korvath::detect(image, notANumber); },
                 ::testing::ThrowsMessage<korvath::Error>(HasSubstr("'--mutation-rate'")));
+    korvath::Settings bothSides;
+    bothSides.lightIsActive = bothSides.darkIsActive = true;
+    EXPECT_THAT([&] { korvath::detect(image, bothSides); },
+                ::testing::ThrowsMessage<korvath::Error>(
+                    HasSubstr("'--light-is-active' and '--dark-is-active' cannot")));
 
     korvath::Image wrongCount = image;
     wrongCount.pixels.pop_back();
@@ -144,6 +150,23 @@ TEST(Library, RefusesWhatTheProgramRefuses)
     EXPECT_THROW(korvath::detect(wrongCount), korvath::Error);
     EXPECT_THROW(korvath::detect(tooWide), korvath::Error);
     EXPECT_THROW(korvath::detect(korvath::Image()), korvath::Error);
+}
+
+TEST(Library, ReadsTheSideAskedForOfAGreyPicture)
+{
+    TempDir dir;
+    // Two dark pixels of six.
+    writePgm(dir.file("ink.pgm"), imageFromText({"#..", "..#"}));
+    const std::vector<std::uint8_t> ink = {1, 0, 0, 0, 0, 1};
+    const std::vector<std::uint8_t> paper = {0, 1, 1, 1, 1, 0};
+    EXPECT_EQ(korvath::readImage(dir.file("ink.pgm")).pixels, ink);
+    EXPECT_EQ(korvath::readImage(dir.file("ink.pgm"), korvath::ActiveSide::Light).pixels, paper);
+    // The form with a switch keeps its meaning: dark unless light is asked for.
+    EXPECT_EQ(korvath::readImage(dir.file("ink.pgm"), true).pixels, paper);
+    writePgm(dir.file("paper.pgm"), imageFromText({".##", "##."}));
+    EXPECT_EQ(korvath::readImage(dir.file("paper.pgm")).pixels, ink);
+    EXPECT_EQ(korvath::readImage(dir.file("paper.pgm"), korvath::ActiveSide::Dark).pixels, paper);
+    EXPECT_EQ(korvath::readImage(dir.file("paper.pgm"), false).pixels, paper);
 }
 
 TEST(Library, UnreadableFilesRaiseTheReadersMessage)
