@@ -27,6 +27,10 @@ struct SearchSettings {
     bool drawReal = false;
     /// Path of the CSV report of solutions; empty when no report is asked for.
     std::string reportFile;
+    /// Folder of the result and progress images; empty for the folder of each input.
+    std::string outputDir;
+    /// The result image is a colour PNG instead of a grey PGM.
+    bool resultPng = false;
     /// A candidate must also show support unlikely by chance to become a solution.
     bool validate = false;
     /// Each solution is refitted to its matched pixels for sub-pixel parameters.
