@@ -21,6 +21,8 @@ namespace
 {
 
 const char* const NOT_TIFF = "it is not a TIFF file";
+// Tiles are a few hundred pixels a side; a tile past this size is a damaged field.
+constexpr std::uint64_t MAX_TILE_BYTES = std::uint64_t{1} << 26;
 
 // How the samples of a row make a pixel's colour.
 enum class Colours { Grey, Palette, Rgb };
@@ -202,8 +204,6 @@ std::string readLayout(TIFF* tiff, Layout& layout)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
     if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 1)
         return "its photometric interpretation is missing";
-    if (TIFFIsTiled(tiff))
-        return "it is stored in tiles; only TIFF files stored in strips are read";
     if (format != SAMPLEFORMAT_UINT && format != SAMPLEFORMAT_VOID)
         return "its samples are not unsigned integers";
     if (samples > 1 && planar != PLANARCONFIG_CONTIG)
@@ -274,8 +274,68 @@ bool isDark(const std::uint8_t* row, std::size_t x, const Layout& layout)
     return isDarkPixel(sum, 3, layout.maxValue);
 }
 
-// 1. Size checks before anything is allocated, 2. layout, 3. rows in order, as compressed
-// strips must be read. The reason the page cannot be read, or "".
+// Bytes of a row of samples of the given width.
+std::uint64_t rowBytes(std::uint64_t width, const Layout& layout)
+{
+    return (width * layout.samplesPerPixel * layout.bitsPerSample + 7) / 8;
+}
+
+// The rows one after the other, as compressed strips must be read.
+std::string readStrips(TIFF* tiff, const Layout& layout, TiffPicture& picture)
+{
+    const auto width = static_cast<std::uint32_t>(picture.width);
+    const std::uint64_t lineSize = TIFFScanlineSize64(tiff);
+    if (lineSize < rowBytes(width, layout))
+        return "its rows are shorter than its width";
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(lineSize));
+    for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(picture.height); ++y) {
+        if (TIFFReadScanline(tiff, line.data(), y, 0) < 0)
+            return "row " + std::to_string(y) + " cannot be decoded";
+        auto& out = picture.darkPixels[y];
+        for (std::uint32_t x = 0; x < width; ++x)
+            out[x] = isDark(line.data(), x, layout) ? 1 : 0;
+    }
+    return "";
+}
+
+// The tiles row of tiles by row of tiles; the parts of edge tiles beyond the picture are
+// dropped.
+std::string readTiles(TIFF* tiff, const Layout& layout, TiffPicture& picture)
+{
+    std::uint32_t tileWidth = 0;
+    std::uint32_t tileLength = 0;
+    if (TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth) != 1 ||
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileLength) != 1 || tileWidth == 0 ||
+        tileLength == 0)
+        return "its tile size is missing";
+    const std::uint64_t tileSize = TIFFTileSize64(tiff);
+    const std::uint64_t tileRowSize = TIFFTileRowSize64(tiff);
+    if (tileSize == 0 || tileSize > MAX_TILE_BYTES || tileRowSize < rowBytes(tileWidth, layout) ||
+        tileRowSize * tileLength > tileSize)
+        return "its tiles are larger than " + std::to_string(MAX_TILE_BYTES) + " bytes";
+    std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileSize));
+    const auto width = static_cast<std::uint64_t>(picture.width);
+    const auto height = static_cast<std::uint64_t>(picture.height);
+    // 64-bit steps: a tile side near 2^32 must not wrap around.
+    for (std::uint64_t top = 0; top < height; top += tileLength) {
+        for (std::uint64_t left = 0; left < width; left += tileWidth) {
+            if (TIFFReadTile(tiff, tile.data(), static_cast<std::uint32_t>(left),
+                             static_cast<std::uint32_t>(top), 0, 0) < 0)
+                return "the tile at row " + std::to_string(top) + ", column " +
+                       std::to_string(left) + " cannot be decoded";
+            for (std::uint64_t r = 0; r < tileLength && top + r < height; ++r) {
+                const std::uint8_t* line = tile.data() + r * tileRowSize;
+                auto& out = picture.darkPixels[top + r];
+                for (std::uint64_t c = 0; c < tileWidth && left + c < width; ++c)
+                    out[left + c] = isDark(line, c, layout) ? 1 : 0;
+            }
+        }
+    }
+    return "";
+}
+
+// 1. Size checks before anything is allocated, 2. layout, 3. pixels, in strips or tiles. The
+// reason the page cannot be read, or "".
 std::string decode(TIFF* tiff, TiffPicture& picture)
 {
     std::uint32_t width = 0;
@@ -289,25 +349,16 @@ std::string decode(TIFF* tiff, TiffPicture& picture)
     if (std::int64_t{width} * height > MAX_PICTURE_PIXELS)
         return "it has more than " + std::to_string(MAX_PICTURE_PIXELS) + " pixels";
     Layout layout;
-    const std::string problem = readLayout(tiff, layout);
+    std::string problem = readLayout(tiff, layout);
     if (!problem.empty())
         return problem;
-    const std::uint64_t needed =
-        (std::uint64_t{width} * layout.samplesPerPixel * layout.bitsPerSample + 7) / 8;
-    const std::uint64_t lineSize = TIFFScanlineSize64(tiff);
-    if (lineSize < needed)
-        return "its rows are shorter than its width";
-    std::vector<std::uint8_t> line(static_cast<std::size_t>(lineSize));
     picture.width = static_cast<std::int32_t>(width);
     picture.height = static_cast<std::int32_t>(height);
     picture.darkPixels.assign(height, std::vector<std::uint8_t>(width, 0));
-    for (std::uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tiff, line.data(), y, 0) < 0)
-            return "row " + std::to_string(y) + " cannot be decoded";
-        auto& out = picture.darkPixels[y];
-        for (std::uint32_t x = 0; x < width; ++x)
-            out[x] = isDark(line.data(), x, layout) ? 1 : 0;
-    }
+    problem =
+        TIFFIsTiled(tiff) ? readTiles(tiff, layout, picture) : readStrips(tiff, layout, picture);
+    if (!problem.empty())
+        return problem;
     picture.morePages = TIFFLastDirectory(tiff) == 0;
     return "";
 }

@@ -11,9 +11,10 @@
 namespace Trelm
 {
 
-/// The first page of a TIFF file stored in strips, made binary as it is read: its dark pixels
-/// set. Bilevel (any compression libtiff decodes, CCITT G3 and G4 among them), grey of 1 to 16
-/// bits, RGB of 8 or 16 bits and palette pictures; extra samples such as alpha are ignored.
+/// The first page of a TIFF file, in strips or tiles, made binary as it is read: its dark
+/// pixels set. Bilevel (any compression libtiff decodes, CCITT G3 and G4 among them), grey of 1
+/// to 16 bits, RGB of 8 or 16 bits and palette pictures; extra samples such as alpha are
+/// ignored.
 class TiffPicture
 {
   public:

@@ -168,6 +168,36 @@ INSTANTIATE_TEST_SUITE_P(
         Coloured{"Palette8", PHOTOMETRIC_PALETTE, 8, 1, {3, 4}}),
     [](const auto& layout) { return std::string(layout.param.name); });
 
+TEST(TiffPicture, ReadsTiledPicturesWhoseEdgeTilesRunPastThePicture)
+{
+    TempDir dir;
+    // 37 x 21 pixels in tiles of 16: three columns and two rows of tiles, the last ones partly
+    // outside; dark where (x * 7 + y * 3) % 5 is 0.
+    PixelRows expected(21, std::vector<std::uint8_t>(37, 0));
+    Samples grey(21);
+    Samples bits(21);
+    for (std::size_t y = 0; y < 21; ++y) {
+        for (std::size_t x = 0; x < 37; ++x) {
+            expected[y][x] = (x * 7 + y * 3) % 5 == 0 ? 1 : 0;
+            grey[y].push_back(expected[y][x] ? 100 : 200);
+            bits[y].push_back(expected[y][x]);
+        }
+    }
+    TiffLayout layout;
+    layout.tileSide = 16;
+    layout.compression = COMPRESSION_LZW;
+    writeTiff(dir.file("grey.tif"), 37, 21, layout, grey);
+    layout.bitsPerSample = 1;
+    layout.photometric = PHOTOMETRIC_MINISWHITE;
+    layout.compression = COMPRESSION_CCITTFAX4;
+    writeTiff(dir.file("fax.tif"), 37, 21, layout, bits);
+    for (const char* name : {"grey.tif", "fax.tif"}) {
+        const auto r = readTiff(dir.file(name));
+        ASSERT_TRUE(r.ok) << name << r.output;
+        EXPECT_EQ(r.picture.darkPixels, expected) << name;
+    }
+}
+
 TEST(TiffPicture, ReadsTheFirstPageOfSeveralAndSaysThereAreMore)
 {
     TempDir dir;

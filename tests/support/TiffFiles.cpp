@@ -30,6 +30,32 @@ std::vector<std::uint8_t> packedRow(const std::vector<std::uint16_t>& samples, i
     return bytes;
 }
 
+// Every tile in turn, its rows packed one after the other, 0 beyond the picture's edges.
+void writeTiles(TIFF* tiff, int width, int height, const TiffLayout& layout,
+                const std::vector<std::vector<std::uint16_t>>& samples)
+{
+    const auto side = static_cast<std::size_t>(layout.tileSide);
+    const auto perPixel = static_cast<std::size_t>(layout.samplesPerPixel);
+    const auto rows = static_cast<std::size_t>(height);
+    const auto rowSamples = static_cast<std::size_t>(width) * perPixel;
+    for (std::size_t top = 0; top < rows; top += side) {
+        for (std::size_t left = 0; left * perPixel < rowSamples; left += side) {
+            std::vector<std::uint8_t> tile;
+            for (std::size_t y = top; y < top + side; ++y) {
+                std::vector<std::uint16_t> row(side * perPixel, 0);
+                for (std::size_t k = 0; y < rows && k < row.size(); ++k)
+                    if (left * perPixel + k < rowSamples)
+                        row[k] = samples[y][left * perPixel + k];
+                const std::vector<std::uint8_t> packed = packedRow(row, layout.bitsPerSample);
+                tile.insert(tile.end(), packed.begin(), packed.end());
+            }
+            if (TIFFWriteTile(tiff, tile.data(), static_cast<std::uint32_t>(left),
+                              static_cast<std::uint32_t>(top), 0, 0) < 0)
+                throw std::runtime_error("libtiff could not write a test tile");
+        }
+    }
+}
+
 void writePage(TIFF* tiff, int width, int height, const TiffLayout& layout,
                const std::vector<std::vector<std::uint16_t>>& samples)
 {
@@ -40,9 +66,14 @@ void writePage(TIFF* tiff, int width, int height, const TiffLayout& layout,
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(layout.compression));
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, static_cast<std::uint16_t>(layout.photometric));
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, static_cast<std::uint16_t>(PLANARCONFIG_CONTIG));
-    TIFFSetField(
-        tiff, TIFFTAG_ROWSPERSTRIP,
-        static_cast<std::uint32_t>(layout.rowsPerStrip > 0 ? layout.rowsPerStrip : height));
+    if (layout.tileSide > 0) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(layout.tileSide));
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, static_cast<std::uint32_t>(layout.tileSide));
+    } else {
+        TIFFSetField(
+            tiff, TIFFTAG_ROWSPERSTRIP,
+            static_cast<std::uint32_t>(layout.rowsPerStrip > 0 ? layout.rowsPerStrip : height));
+    }
     if (layout.samplesPerPixel == 2 || layout.samplesPerPixel == 4) {
         const std::uint16_t alpha = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &alpha);
@@ -50,7 +81,9 @@ void writePage(TIFF* tiff, int width, int height, const TiffLayout& layout,
     if (!layout.red.empty())
         TIFFSetField(tiff, TIFFTAG_COLORMAP, layout.red.data(), layout.green.data(),
                      layout.blue.data());
-    for (int y = 0; y < height; ++y) {
+    if (layout.tileSide > 0)
+        writeTiles(tiff, width, height, layout, samples);
+    for (int y = 0; layout.tileSide == 0 && y < height; ++y) {
         std::vector<std::uint8_t> row =
             packedRow(samples[static_cast<std::size_t>(y)], layout.bitsPerSample);
         if (TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0)

@@ -17,6 +17,8 @@ struct TiffLayout {
     int samplesPerPixel = 1;
     /// Rows per strip; 0 for one strip.
     int rowsPerStrip = 0;
+    /// Side of square tiles, a multiple of 16; 0 for strips.
+    int tileSide = 0;
     /// Red, green and blue of every palette entry, for a palette picture.
     std::vector<std::uint16_t> red;
     std::vector<std::uint16_t> green;
