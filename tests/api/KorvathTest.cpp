@@ -10,10 +10,12 @@
 #include "korvath/korvath.h"
 #include "support/PictureFiles.h"
 #include "support/TestSupport.h"
+#include "support/TiffFiles.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace
 {
@@ -167,6 +169,24 @@ TEST(Library, ReadsTheSideAskedForOfAGreyPicture)
     EXPECT_EQ(korvath::readImage(dir.file("paper.pgm")).pixels, ink);
     EXPECT_EQ(korvath::readImage(dir.file("paper.pgm"), korvath::ActiveSide::Dark).pixels, paper);
     EXPECT_EQ(korvath::readImage(dir.file("paper.pgm"), false).pixels, paper);
+}
+
+TEST(Library, SaysWhatItReadOfAFileAtTheProgramsLevels)
+{
+    TempDir dir;
+    writeTiff(dir.file("scan.tif"), twoEllipses(), 4, 2);
+    korvath::Settings settings;
+    settings.verbosity = 4;
+    std::ostringstream log;
+    EXPECT_EQ(korvath::detect(dir.file("scan.tif"), settings, &log).ellipses.size(), 2u);
+    EXPECT_THAT(log.str(), ::testing::StartsWith("Only the first page of " + dir.file("scan.tif") +
+                                                 " is read: the file holds more\nActive pixels: "
+                                                 "the dark ones, fewer than the light"));
+    settings.verbosity = 3;
+    std::ostringstream quieter;
+    korvath::detect(dir.file("scan.tif"), settings, &quieter);
+    EXPECT_THAT(quieter.str(), Not(HasSubstr("Active pixels")));
+    EXPECT_THAT(quieter.str(), HasSubstr("Only the first page"));
 }
 
 TEST(Library, UnreadableFilesRaiseTheReadersMessage)
