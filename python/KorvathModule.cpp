@@ -437,14 +437,20 @@ PYBIND11_MODULE(_korvath, module)
                "The option table's keywords: (keyword, default, type name, meaning) each.");
     module.def(
         "read_image",
-        [](const py::object& path, bool lightIsActive) {
+        [](const py::object& path, bool lightIsActive, bool darkIsActive) {
             const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
+            if (lightIsActive && darkIsActive)
+                throw korvath::Error("light_is_active and dark_is_active cannot both be true");
+            const korvath::ActiveSide side = lightIsActive  ? korvath::ActiveSide::Light
+                                             : darkIsActive ? korvath::ActiveSide::Dark
+                                                            : korvath::ActiveSide::Minority;
             korvath::Image image;
             {
                 py::gil_scoped_release unlocked;
-                image = korvath::readImage(name, lightIsActive);
+                image = korvath::readImage(name, side);
             }
             return arrayFromImage(image);
         },
-        py::arg("path"), py::arg("light_is_active") = false, "See korvath.read_image.");
+        py::arg("path"), py::arg("light_is_active") = false, py::arg("dark_is_active") = false,
+        "See korvath.read_image.");
 }

@@ -42,8 +42,8 @@ def main():
              "    full_output: Literal[True],\n) -> tuple[Ellipses, dict[str, Any]]: ...\n")
     text += "def settings(\n    *,\n" + keyword_list("full_output", "progress")
     text += ") -> dict[str, int | float | bool]: ...\n"
-    text += ("def read_image(path: str | PathLike[str], light_is_active: bool = ...) -> "
-             "npt.NDArray[np.bool_]: ...\n")
+    text += ("def read_image(path: str | PathLike[str], light_is_active: bool = ...,\n"
+             "               dark_is_active: bool = ...) -> npt.NDArray[np.bool_]: ...\n")
     text += "def to_cv2(found: Ellipses) -> list[Box]: ...\n"
     target = os.path.join(sys.argv[1], "korvath", "__init__.pyi")
     with open(target, "w") as stub:

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ libboost-program-options-dev liblapacke-dev liblapack3 libblas3
           libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev   # the fuzz targets
-          libpng-dev                 # PNG input
+          libpng-dev                 # PNG input and result pictures
+          libtiff-dev                # TIFF input
           python3 python3-dev pybind11-dev python3-numpy python3-pytest  # the Python module
           python3-setuptools python3-wheel python3-pip python3-venv  # pip install of the package
           python3-distributed parallel) # scale-out: scripts/dask-batch.py, the GNU parallel recipe

@@ -4,7 +4,7 @@
 # a leak, an input slower than the timeout, memory past the limit) fails the run; its input is
 # left in build-fuzz/findings/TARGET/ and the fuzzer's report in build-fuzz/TARGET.log.
 #   scripts/run-fuzzers.sh [SECONDS_PER_TARGET] [TARGET ...]
-# Targets: pbm bmp png pgm options search (all by default); SECONDS_PER_TARGET defaults to 60.
+# Targets: pbm bmp png pgm tiff options search (all by default); SECONDS_PER_TARGET defaults to 60.
 # The environment variable JOBS sets the build's parallelism (1 by default).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,7 +14,7 @@ if [ $# -gt 0 ]; then
 fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(pbm bmp png pgm options search)
+    targets=(pbm bmp png pgm tiff options search)
 fi
 build=$root/build-fuzz
 seeds=$root/tests/fuzz/corpus

@@ -80,8 +80,10 @@ struct ImageView {
 ///   cluster needs to found a cluster of its own.
 /// - validate (false): accept only solutions whose outline support is unlikely by chance.
 /// - refine (false): refit every solution to its matched pixels for sub-pixel parameters.
-/// - lightIsActive (false): in files read by name, light pixels of PNG, PGM and BMP images are
-///   the active ones; no effect on Image or ImageView.
+/// - lightIsActive (false): in files read by name, light pixels of PNG, PGM, TIFF and BMP
+///   images are the active ones; no effect on Image or ImageView.
+/// - darkIsActive (false): in files read by name, dark pixels of PNG, PGM and TIFF images are
+///   active whichever side has more pixels (by default the side with fewer is).
 /// - arcs (false): draw candidates from the image's edge chains, ending when they are used up.
 /// - maxAxis (400 pixels): the longest full axis searched for; 0 for the image's diagonal.
 /// - seed (311): the random generator's seed; the program seeds every image with it.
@@ -195,12 +197,27 @@ Result detect(const Image& image, const Settings& settings = Settings(),
 Result detect(const ImageView& image, const Settings& settings = Settings(),
               std::ostream* log = nullptr, const ProgressObserver& observer = nullptr);
 
-/// Reads an image file as the program does (PBM, BMP, PNG, PGM) and searches it.
+/// Reads an image file as the program does (PBM, BMP, PNG, PGM, TIFF) and searches it.
 Result detect(const std::string& fileName, const Settings& settings = Settings(),
               std::ostream* log = nullptr, const ProgressObserver& observer = nullptr);
 
+/// Which pixels of an image file are active. A PBM's 1 always is, and a BMP's dark pixels are
+/// unless the side is Light; the side chooses for PNG, PGM and TIFF files.
+enum class ActiveSide {
+    /// The side of the grey threshold with fewer pixels; a tie makes the dark pixels active.
+    Minority,
+    /// The dark pixels.
+    Dark,
+    /// The light pixels.
+    Light,
+};
+
 /// Reads an image file as the program does; throws Error with the reader's message.
-Image readImage(const std::string& fileName, bool lightIsActive = false);
+Image readImage(const std::string& fileName, ActiveSide side = ActiveSide::Minority);
+
+/// Reads an image file with its light pixels active, or its dark ones when lightIsActive is
+/// false, whichever side has more pixels.
+Image readImage(const std::string& fileName, bool lightIsActive);
 
 /// The library's version, as the program prints it.
 const char* version();

@@ -22,7 +22,7 @@ __all__ = ["Error", "__version__", "detect", "read_image", "settings", "to_cv2"]
 _DETECT_DOC = """Finds the ellipses of a binary image.
 
 image: a numpy array, H x W or H x W x 1, of booleans, integers or reals (non-zero is active,
-as in an edge map), or the path of an image file the program reads (PBM, BMP, PNG, PGM). A
+as in an edge map), or the path of an image file the program reads (PBM, BMP, PNG, PGM, TIFF). A
 C-contiguous bool or uint8 array is read in place: the search copies it once into its own grid.
 
 Returns a numpy structured array with one record per ellipse, in the order they were found:
@@ -84,9 +84,14 @@ def settings(**options):
     return _korvath.settings(**options)
 
 
-def read_image(path, light_is_active=False):
-    """Reads an image file as the program does: a 2-D boolean array, True where active."""
-    return _korvath.read_image(path, light_is_active)
+def read_image(path, light_is_active=False, dark_is_active=False):
+    """Reads an image file as the program does: a 2-D boolean array, True where active.
+
+    The active pixels of a PNG, PGM or TIFF file are those on the side of the grey threshold
+    with fewer pixels (the dark ones on a tie) unless light_is_active or dark_is_active forces a
+    side; a PBM's 1 is active, and a BMP's dark pixels unless light_is_active.
+    """
+    return _korvath.read_image(path, light_is_active, dark_is_active)
 
 
 def to_cv2(found):

@@ -7,6 +7,7 @@
 
 #include "api/ImageSearch.h"
 #include "api/LibrarySettings.h"
+#include "core/Constants.h"
 #include "core/RunContext.h"
 #include "genetic/EllipseChromosome.h"
 #include "image/BinaryImage.h"
@@ -106,13 +107,13 @@ namespace
 
 // The grid of an image file, read as the program reads it; throws Error with the reader's
 // message.
-BinaryImage loadedGrid(const std::string& fileName, bool lightIsActive)
+BinaryImage loadedGrid(const std::string& fileName, Trelm::ActiveSide side)
 {
     BinaryImage grid;
     std::ostringstream messages;
     bool loaded = false;
     try {
-        loaded = grid.load(fileName, messages, lightIsActive);
+        loaded = grid.load(fileName, messages, side);
     } catch (const std::exception& error) {
         throw Error(error.what());
     }
@@ -183,13 +184,24 @@ Result detect(const std::string& fileName, const Settings& settings, std::ostrea
               const ProgressObserver& observer)
 {
     SearchSettings checked = Trelm::searchSettingsOf(settings);
-    return search(loadedGrid(fileName, settings.lightIsActive), std::move(checked), settings, log,
-                  observer);
+    BinaryImage grid =
+        loadedGrid(fileName, Trelm::activeSideOf(settings.lightIsActive, settings.darkIsActive));
+    if (log != nullptr) {
+        // As the program says them, at the same levels.
+        if (!grid.pageNote.empty() && settings.verbosity > Trelm::Verbosity::IMAGE)
+            *log << grid.pageNote << "\n";
+        if (!grid.activeRule.empty() && settings.verbosity > Trelm::Verbosity::PICTURE)
+            *log << grid.activeRule << "\n";
+    }
+    return search(std::move(grid), std::move(checked), settings, log, observer);
 }
 
-Image readImage(const std::string& fileName, bool lightIsActive)
+Image readImage(const std::string& fileName, ActiveSide side)
 {
-    const BinaryImage grid = loadedGrid(fileName, lightIsActive);
+    const Trelm::ActiveSide reading = side == ActiveSide::Light  ? Trelm::ActiveSide::Light
+                                      : side == ActiveSide::Dark ? Trelm::ActiveSide::Dark
+                                                                 : Trelm::ActiveSide::Minority;
+    const BinaryImage grid = loadedGrid(fileName, reading);
     Image image;
     image.width = grid.width;
     image.height = grid.height;
@@ -199,6 +211,11 @@ Image readImage(const std::string& fileName, bool lightIsActive)
         for (std::size_t x = 0; x < static_cast<std::size_t>(grid.width); ++x)
             image.pixels.push_back(x < row.size() && row[x] != 0 ? 1 : 0);
     return image;
+}
+
+Image readImage(const std::string& fileName, bool lightIsActive)
+{
+    return readImage(fileName, lightIsActive ? ActiveSide::Light : ActiveSide::Dark);
 }
 
 const char* version()

@@ -53,6 +53,9 @@ SearchSettings searchSettingsOf(const korvath::Settings& given)
 #undef KORVATH_CONVERT_Preset
 #undef KORVATH_CONVERT_Library
     // Then the checks of the whole.
+    const std::string contradiction = SettingsBounds::contradiction(s);
+    if (!contradiction.empty())
+        throw korvath::Error(contradiction);
     const auto suspects = SettingsBounds::unworkable(s);
     if (!suspects.empty())
         throw korvath::Error(invalidArgument(suspects.front().name, suspects.front().value),

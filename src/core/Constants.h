@@ -19,6 +19,7 @@ namespace Verbosity
 {
 constexpr int STEP = 1;        ///< per-step lines
 constexpr int IMAGE = 2;       ///< per-image banner and per-solution lines
+constexpr int PICTURE = 3;     ///< how the active pixels of a grey or colour picture were chosen
 constexpr int LIMITS = 4;      ///< new axis limits after a solution
 constexpr int PHASES = 5;      ///< generation phases, widened limits, relaxed criteria
 constexpr int CHROMOSOMES = 7; ///< single chromosomes and clusters

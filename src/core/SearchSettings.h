@@ -27,15 +27,21 @@ struct SearchSettings {
     bool drawReal = false;
     /// Path of the CSV report of solutions; empty when no report is asked for.
     std::string reportFile;
+    /// Folder of the result and progress images; empty for the folder of each input.
+    std::string outputDir;
+    /// The result image is a colour PNG instead of a grey PGM.
+    bool resultPng = false;
     /// A candidate must also show support unlikely by chance to become a solution.
     bool validate = false;
     /// Each solution is refitted to its matched pixels for sub-pixel parameters.
     bool refine = false;
     /// Number of images searched at once; 0 means one per core.
     std::uint32_t jobs = 1;
-    /// Light pixels of grey and colour pictures are active instead of dark ones: edge maps
-    /// stored white on black.
+    /// Light pixels of grey and colour pictures are active: edge maps stored white on black.
     bool lightIsActive = false;
+    /// Dark pixels of PNG, PGM and TIFF pictures are active, whichever side has fewer pixels.
+    /// With neither switch, those pictures' active side is the one with fewer pixels.
+    bool darkIsActive = false;
     /// Candidates are drawn from edge chains, and the search ends when they are used up.
     bool arcs = false;
     /// Largest major axis searched for; 0 means the image's diagonal.

@@ -57,4 +57,11 @@ std::vector<SettingsBounds::Suspect> SettingsBounds::unworkable(const SearchSett
     return {};
 }
 
+std::string SettingsBounds::contradiction(const SearchSettings& s)
+{
+    if (s.lightIsActive && s.darkIsActive)
+        return "the options '--light-is-active' and '--dark-is-active' cannot be given together";
+    return "";
+}
+
 } // namespace Trelm

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/SearchSettings.h"
@@ -21,6 +22,10 @@ struct Suspect {
 /// The options that may be blamed when no generation step can be formed from the settings,
 /// the likeliest first; empty when the step can be formed.
 std::vector<Suspect> unworkable(const SearchSettings& settings);
+
+/// Why the settings contradict each other, worded as the program's errors are; "" when they
+/// do not.
+std::string contradiction(const SearchSettings& settings);
 
 } // namespace SettingsBounds
 

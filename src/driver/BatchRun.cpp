@@ -48,11 +48,16 @@ bool samePath(const std::string& a, const std::string& b)
 }
 
 // The picture of an image file, the reader's messages on out; throws when it cannot be read.
-BinaryImage loadedImage(const std::string& fileName, std::ostream& out, bool lightIsActive)
+BinaryImage loadedImage(const std::string& fileName, const RunContext& context)
 {
     BinaryImage image;
-    if (!image.load(fileName, out, lightIsActive))
+    const SearchSettings& s = context.settings;
+    if (!image.load(fileName, context.out(), activeSideOf(s.lightIsActive, s.darkIsActive)))
         throw InvalidParameterException("Error trying to load image");
+    if (!image.pageNote.empty() && context.talks(Verbosity::IMAGE))
+        context.out() << image.pageNote << "\n";
+    if (!image.activeRule.empty() && context.talks(Verbosity::PICTURE))
+        context.out() << image.activeRule << "\n";
     return image;
 }
 
@@ -63,7 +68,7 @@ int BatchRun::run(int argc, const char* const argv[])
     const std::uint32_t programStart = tickCount();
     if (parseOptions(argc, argv, settings_, verbosity_))
         return 1;
-    if (refuseReportPath() || !openReport())
+    if (!prepareOutputDir() || refuseReportPath() || !openReport())
         return 1;
     findResultCollisions();
     errorCount_ = 0;
@@ -81,6 +86,27 @@ int BatchRun::run(int argc, const char* const argv[])
     return std::cout ? 0 : LOST_OUTPUT;
 }
 
+// The folder of the results is made before any image is read, so that a batch never runs for
+// results it cannot write.
+bool BatchRun::prepareOutputDir() const
+{
+    const std::string& folder = settings_.outputDir;
+    if (folder.empty())
+        return true;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (std::filesystem::is_directory(folder, error))
+        return true;
+    std::cout << "Error: the output folder " << folder
+              << " is not a folder and cannot be made one; nothing is processed.\n";
+    return false;
+}
+
+std::string BatchRun::resultName(const std::string& fileName) const
+{
+    return resultImageName(fileName, settings_.outputDir, settings_.resultPng);
+}
+
 // A report must never replace an image of the batch: it is created before any image is read.
 bool BatchRun::refuseReportPath() const
 {
@@ -88,7 +114,7 @@ bool BatchRun::refuseReportPath() const
     if (report.empty() || report == "-")
         return false;
     for (const std::string& image : settings_.imageFiles) {
-        for (const std::string& other : {image, resultImageName(image)}) {
+        for (const std::string& other : {image, resultName(image)}) {
             if (samePath(report, other)) {
                 std::cout << "Error: the report file " << report << " would replace " << other
                           << ", an image of the batch; nothing is processed.\n";
@@ -231,7 +257,7 @@ void BatchRun::findResultCollisions()
     for (std::size_t index = 0; index < files.size(); ++index) {
         if (!BinaryImage::hasImageExtension(files[index]))
             continue;
-        const std::string result = resultImageName(files[index]);
+        const std::string result = resultName(files[index]);
         const auto [claim, isFirst] = firstClaimer.emplace(resolvedPath(result), index);
         if (isFirst)
             continue;
@@ -254,7 +280,7 @@ bool BatchRun::searchImage(std::size_t index, RunContext& context, ImageOutcome&
     const std::string& collision = resultCollisions_[index];
     if (!collision.empty())
         throw std::runtime_error(collision);
-    BinaryImage image = loadedImage(fileName, out, settings_.lightIsActive);
+    BinaryImage image = loadedImage(fileName, context);
     const std::int32_t width = image.width;
     const std::int32_t height = image.height;
     ImageSearch::StepObserver progress;
@@ -304,12 +330,12 @@ bool BatchRun::reportSolutions(const std::string& fileName, std::int32_t width, 
     // The stored picture with every pixel, not the engine's image that lost the solutions. A
     // BMP's warnings are printed a second time, as the program always has.
     BinaryImage fresh;
-    if (!rereadInput(fresh, fileName, width, height, settings_.lightIsActive, context.out()))
+    if (!rereadInput(fresh, fileName, width, height,
+                     activeSideOf(settings_.lightIsActive, settings_.darkIsActive), context.out()))
         return false;
     const BinaryImage output =
         makeOutputImage(fresh, solutions.items(), settings_.drawReal, settings_.drawingThickness);
-    return !PGMB_WRITE(resultImageName(fileName), output.height, output.rows, output.width,
-                       context.out());
+    return writeResultImage(output, fileName, settings_, context.out());
 }
 
 void BatchRun::printSummary(std::uint32_t programStart) const

@@ -30,6 +30,8 @@ class BatchRun
         SharedChromosomes solutions;
     };
 
+    bool prepareOutputDir() const;
+    std::string resultName(const std::string& fileName) const;
     bool refuseReportPath() const;
     bool openReport();
     RunContext contextForImage(std::ostream& out) const;

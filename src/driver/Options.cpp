@@ -287,10 +287,13 @@ std::string blame(const ParsedSources& sources,
     return invalidArgument(sources, chosen->name, textOf(chosen->value));
 }
 
-// The message for settings that no generation step can work with, or "" when the step can be
-// formed.
+// The message for settings that contradict each other or that no generation step can work
+// with, or "" when they can be used.
 std::string checkCombination(const SearchSettings& s, const ParsedSources& sources)
 {
+    const std::string contradiction = SettingsBounds::contradiction(s);
+    if (!contradiction.empty())
+        return contradiction;
     const std::vector<SettingsBounds::Suspect> suspects = SettingsBounds::unworkable(s);
     return suspects.empty() ? "" : blame(sources, suspects);
 }

@@ -1,5 +1,6 @@
 #include "image/BinaryImage.h"
 
+#include <cctype>
 #include <filesystem>
 #include <utility>
 
@@ -10,34 +11,97 @@
 #include "image/PbmFile.h"
 #include "image/PgmPicture.h"
 #include "image/PngPicture.h"
+#include "image/TiffPicture.h"
 
 namespace Trelm
 {
 
 namespace
 {
+
 // pickActivePoint rebuilds the snapshot after this many draws of cleared pixels in a row.
 constexpr int MISSES_BEFORE_REBUILD = 100;
+
+enum class Format { Unknown, Pbm, Bmp, Png, Pgm, Tiff };
+
+// PBM and BMP names keep their lower-case extensions; the grey and colour formats came later
+// from tools that write ".PNG" or ".TIF" as readily, so their extensions take any case.
+Format formatOf(const std::string& fileName)
+{
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos)
+        return Format::Unknown;
+    const std::string extension = fileName.substr(dot);
+    if (extension == ".pbm")
+        return Format::Pbm;
+    if (extension == ".bmp")
+        return Format::Bmp;
+    std::string lower = extension;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == ".png")
+        return Format::Png;
+    if (lower == ".pgm")
+        return Format::Pgm;
+    if (lower == ".tif" || lower == ".tiff")
+        return Format::Tiff;
+    return Format::Unknown;
+}
+
+std::string activeCount(std::uint64_t count, std::uint64_t total, const char* side)
+{
+    return std::to_string(count) + " of " + std::to_string(total) + " pixels are " + side;
+}
+
+// Whether the light side of the dark grid is active, and the rule that says so. The minority
+// side is the ink of a drawing or the edges of an edge map, whichever way round it was stored;
+// a tie keeps the dark side, the ink of paper.
+bool lightIsActive(const PixelRows& dark, ActiveSide side, std::string& rule)
+{
+    if (side == ActiveSide::Light) {
+        rule = "Active pixels: the light ones, as --light-is-active asks";
+        return true;
+    }
+    if (side == ActiveSide::Dark) {
+        rule = "Active pixels: the dark ones, as --dark-is-active asks";
+        return false;
+    }
+    std::uint64_t total = 0;
+    std::uint64_t darkCount = 0;
+    for (const auto& row : dark) {
+        total += row.size();
+        for (const std::uint8_t pixel : row)
+            darkCount += pixel;
+    }
+    const std::uint64_t lightCount = total - darkCount;
+    const char* const forcing = "; --dark-is-active or --light-is-active forces a side";
+    if (lightCount < darkCount) {
+        rule = "Active pixels: the light ones, fewer than the dark (" +
+               activeCount(lightCount, total, "light") + ")" + forcing;
+        return true;
+    }
+    rule = "Active pixels: the dark ones, " +
+           std::string(darkCount == lightCount ? "as many as the light, and a tie goes to the dark"
+                                               : "fewer than the light") +
+           " (" + activeCount(darkCount, total, "dark") + ")" + forcing;
+    return false;
+}
+
 } // namespace
 
 bool BinaryImage::hasImageExtension(const std::string& fileName)
 {
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    const std::string extension = fileName.substr(dot);
-    return extension == ".bmp" || extension == ".pbm" || extension == ".png" || extension == ".pgm";
+    return formatOf(fileName) != Format::Unknown;
 }
 
-bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool lightIsActive)
+bool BinaryImage::load(const std::string& fileName, std::ostream& messages, ActiveSide side)
 {
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos)
+    if (fileName.rfind('.') == std::string::npos)
         throw InvalidParameterException(
             "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename");
-    if (!hasImageExtension(fileName))
+    const Format format = formatOf(fileName);
+    if (format == Format::Unknown)
         throw InvalidParameterException("Unknown image format");
-    const std::string extension = fileName.substr(dot);
     // A FIFO or a device would block or never end: only regular files are read.
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);
@@ -48,15 +112,26 @@ bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool
     bool loaded = false;
     rows.clear();
     height = width = 0;
-    if (extension == ".bmp") {
-        loaded = loadBmp(fileName, messages, lightIsActive);
-    } else if (extension == ".png") {
-        loaded = loadPng(fileName, messages, lightIsActive);
-    } else if (extension == ".pgm") {
-        loaded = loadPgm(fileName, messages, lightIsActive);
-    } else {
-        // A bit map, not a grey one: its 1 is ink whatever lightIsActive says.
+    activeRule.clear();
+    pageNote.clear();
+    switch (format) {
+    case Format::Bmp:
+        loaded = loadBmp(fileName, messages, side);
+        break;
+    case Format::Png:
+        loaded = loadPng(fileName, messages, side);
+        break;
+    case Format::Pgm:
+        loaded = loadPgm(fileName, messages, side);
+        break;
+    case Format::Tiff:
+        loaded = loadTiff(fileName, messages, side);
+        break;
+    case Format::Pbm:
+    case Format::Unknown:
+        // A bit map, not a grey one: its 1 is ink whatever the side.
         loaded = !PBMB_READ(fileName, width, height, rows, messages);
+        break;
     }
     // A failed read may leave fewer rows than the header promised; keep the table consistent.
     rows.resize(static_cast<std::size_t>(height));
@@ -68,7 +143,7 @@ bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool
     return loaded;
 }
 
-bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages, bool lightIsActive)
+bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages, ActiveSide side)
 {
     BmpPicture picture;
     if (!picture.readFile(fileName, messages))
@@ -84,35 +159,52 @@ bool BinaryImage::loadBmp(const std::string& fileName, std::ostream& messages, b
                 isDarkPixel(static_cast<std::uint32_t>(sum), 3, 255) ? 1 : 0;
         }
     }
-    adoptDarkPixels(picture.width, picture.height, std::move(dark), lightIsActive);
+    // A BMP keeps the meaning it has always had: dark is ink unless light is asked for.
+    const ActiveSide bmpSide = side == ActiveSide::Light ? side : ActiveSide::Dark;
+    adoptDarkPixels(picture.width, picture.height, std::move(dark), bmpSide);
+    if (side == ActiveSide::Minority)
+        activeRule = "Active pixels: the dark ones, as in every BMP unless --light-is-active "
+                     "is given";
     return true;
 }
 
-bool BinaryImage::loadPng(const std::string& fileName, std::ostream& messages, bool lightIsActive)
+bool BinaryImage::loadPng(const std::string& fileName, std::ostream& messages, ActiveSide side)
 {
     PngPicture picture;
     if (!picture.readFile(fileName, messages))
         return false;
-    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), lightIsActive);
+    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), side);
     return true;
 }
 
-bool BinaryImage::loadPgm(const std::string& fileName, std::ostream& messages, bool lightIsActive)
+bool BinaryImage::loadPgm(const std::string& fileName, std::ostream& messages, ActiveSide side)
 {
     PgmPicture picture;
     if (!picture.readFile(fileName, messages))
         return false;
-    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), lightIsActive);
+    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), side);
     return true;
 }
 
-void BinaryImage::adoptDarkPixels(int newWidth, int newHeight, PixelRows dark, bool lightIsActive)
+bool BinaryImage::loadTiff(const std::string& fileName, std::ostream& messages, ActiveSide side)
+{
+    TiffPicture picture;
+    if (!picture.readFile(fileName, messages))
+        return false;
+    adoptDarkPixels(picture.width, picture.height, std::move(picture.darkPixels), side);
+    if (picture.morePages)
+        pageNote = "Only the first page of " + fileName + " is read: the file holds more";
+    return true;
+}
+
+void BinaryImage::adoptDarkPixels(int newWidth, int newHeight, PixelRows dark, ActiveSide side)
 {
     width = newWidth;
     height = newHeight;
     rows = std::move(dark);
+    const bool light = lightIsActive(rows, side, activeRule);
     // Light is exactly "not dark": an edge map stored white on black is its complement.
-    if (lightIsActive)
+    if (light)
         for (auto& row : rows)
             for (std::uint8_t& pixel : row)
                 pixel ^= 1;

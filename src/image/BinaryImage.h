@@ -9,6 +9,7 @@
 #include "core/PixelRows.h"
 #include "core/Point.h"
 #include "core/Random.h"
+#include "image/ActiveSide.h"
 
 namespace Trelm
 {
@@ -33,14 +34,21 @@ class BinaryImage
     std::vector<Point> clearedPoints;
     std::int32_t activeCount = 0;
     bool depleted = false;
+    /// How load chose the active pixels of a grey or colour picture, said as the console says
+    /// it; empty for a bit map.
+    std::string activeRule;
+    /// What load says of the pages it left unread (those after the first of a multi-page TIFF);
+    /// empty when it read them all.
+    std::string pageNote;
 
-    /// Whether the name ends in an extension load reads: ".pbm", ".bmp", ".png" or ".pgm".
+    /// Whether the name ends in an extension load reads: ".pbm" or ".bmp", or ".png", ".pgm",
+    /// ".tif" or ".tiff" in any case.
     static bool hasImageExtension(const std::string& fileName);
-    /// Fills the image from a ".pbm", ".bmp", ".png" or ".pgm" file; true on success. The
-    /// readers' messages go to the given stream. A pixel of a grey or colour picture is active
-    /// when dark, or when light with lightIsActive; a PBM's 1 is active either way.
+    /// Fills the image from a file of an extension hasImageExtension accepts; true on success.
+    /// The readers' messages go to the given stream. A PBM's 1 is active whatever the side; a
+    /// BMP's dark pixels unless the side is Light; a PNG's, PGM's or TIFF's pixels of the side.
     bool load(const std::string& fileName, std::ostream& messages = std::cout,
-              bool lightIsActive = false);
+              ActiveSide side = ActiveSide::Minority);
 
     /// Recomputes the active points, their count, the bounding box (only ever widened) and
     /// the depleted flag (only ever set).
@@ -63,10 +71,11 @@ class BinaryImage
     void resize(int newHeight, int newWidth, std::uint8_t value);
 
   private:
-    bool loadBmp(const std::string& fileName, std::ostream& messages, bool lightIsActive);
-    bool loadPng(const std::string& fileName, std::ostream& messages, bool lightIsActive);
-    bool loadPgm(const std::string& fileName, std::ostream& messages, bool lightIsActive);
-    void adoptDarkPixels(int newWidth, int newHeight, PixelRows dark, bool lightIsActive);
+    bool loadBmp(const std::string& fileName, std::ostream& messages, ActiveSide side);
+    bool loadPng(const std::string& fileName, std::ostream& messages, ActiveSide side);
+    bool loadPgm(const std::string& fileName, std::ostream& messages, ActiveSide side);
+    bool loadTiff(const std::string& fileName, std::ostream& messages, ActiveSide side);
+    void adoptDarkPixels(int newWidth, int newHeight, PixelRows dark, ActiveSide side);
 };
 
 } // namespace Trelm

@@ -9,11 +9,14 @@
 
 #include "api/ImageSearch.h"
 #include "korvath/korvath.h"
+#include "support/PictureFiles.h"
 #include "support/TestSupport.h"
+#include "support/TiffFiles.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace
 {
@@ -190,6 +193,11 @@ TEST(Library, RefusesWhatTheProgramRefuses)
     } catch (const korvath::Error& error) {
         EXPECT_EQ(error.option(), "elite-proportion");
     }
+    korvath::Settings bothSides;
+    bothSides.lightIsActive = bothSides.darkIsActive = true;
+    EXPECT_THAT([&] { korvath::detect(image, bothSides); },
+                ::testing::ThrowsMessage<korvath::Error>(
+                    HasSubstr("'--light-is-active' and '--dark-is-active' cannot")));
 
     korvath::Image wrongCount = image;
     wrongCount.pixels.pop_back();
@@ -200,6 +208,41 @@ TEST(Library, RefusesWhatTheProgramRefuses)
     EXPECT_THROW(korvath::detect(wrongCount), korvath::Error);
     EXPECT_THROW(korvath::detect(tooWide), korvath::Error);
     EXPECT_THROW(korvath::detect(korvath::Image()), korvath::Error);
+}
+
+TEST(Library, ReadsTheSideAskedForOfAGreyPicture)
+{
+    TempDir dir;
+    // Two dark pixels of six.
+    writePgm(dir.file("ink.pgm"), imageFromText({"#..", "..#"}));
+    const std::vector<std::uint8_t> ink = {1, 0, 0, 0, 0, 1};
+    const std::vector<std::uint8_t> paper = {0, 1, 1, 1, 1, 0};
+    EXPECT_EQ(korvath::readImage(dir.file("ink.pgm")).pixels, ink);
+    EXPECT_EQ(korvath::readImage(dir.file("ink.pgm"), korvath::ActiveSide::Light).pixels, paper);
+    // The form with a switch keeps its meaning: dark unless light is asked for.
+    EXPECT_EQ(korvath::readImage(dir.file("ink.pgm"), true).pixels, paper);
+    writePgm(dir.file("paper.pgm"), imageFromText({".##", "##."}));
+    EXPECT_EQ(korvath::readImage(dir.file("paper.pgm")).pixels, ink);
+    EXPECT_EQ(korvath::readImage(dir.file("paper.pgm"), korvath::ActiveSide::Dark).pixels, paper);
+    EXPECT_EQ(korvath::readImage(dir.file("paper.pgm"), false).pixels, paper);
+}
+
+TEST(Library, SaysWhatItReadOfAFileAtTheProgramsLevels)
+{
+    TempDir dir;
+    writeTiff(dir.file("scan.tif"), twoEllipses(), 4, 2);
+    korvath::Settings settings;
+    settings.verbosity = 4;
+    std::ostringstream log;
+    EXPECT_EQ(korvath::detect(dir.file("scan.tif"), settings, &log).ellipses.size(), 2u);
+    EXPECT_THAT(log.str(), ::testing::StartsWith("Only the first page of " + dir.file("scan.tif") +
+                                                 " is read: the file holds more\nActive pixels: "
+                                                 "the dark ones, fewer than the light"));
+    settings.verbosity = 3;
+    std::ostringstream quieter;
+    korvath::detect(dir.file("scan.tif"), settings, &quieter);
+    EXPECT_THAT(quieter.str(), Not(HasSubstr("Active pixels")));
+    EXPECT_THAT(quieter.str(), HasSubstr("Only the first page"));
 }
 
 TEST(Library, UnreadableFilesRaiseTheReadersMessage)

@@ -216,16 +216,16 @@ TEST(OutputImage, TheSecondReadMustGiveThePictureThatWasSearched)
     writePbm(file, blankImage(20, 10));
     std::ostringstream out;
     BinaryImage fresh;
-    EXPECT_TRUE(rereadInput(fresh, file, 20, 10, false, out));
+    EXPECT_TRUE(rereadInput(fresh, file, 20, 10, ActiveSide::Dark, out));
     EXPECT_EQ(out.str(), "");
 
-    EXPECT_FALSE(rereadInput(fresh, file, 20, 11, false, out));
+    EXPECT_FALSE(rereadInput(fresh, file, 20, 11, ActiveSide::Dark, out));
     EXPECT_THAT(out.str(), HasSubstr("No result image for " + file +
                                      ": it is now 20x10 pixels, not the 20x11 searched.\n"));
 
     std::filesystem::remove(file);
     out.str("");
-    EXPECT_FALSE(rereadInput(fresh, file, 20, 10, false, out));
+    EXPECT_FALSE(rereadInput(fresh, file, 20, 10, ActiveSide::Dark, out));
     EXPECT_THAT(out.str(),
                 HasSubstr("No result image for " + file + ": it can no longer be read.\n"));
 }

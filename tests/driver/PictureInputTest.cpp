@@ -8,10 +8,12 @@
 
 #include "support/PictureFiles.h"
 #include "support/TestSupport.h"
+#include "support/TiffFiles.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
+using ::testing::Not;
 namespace fs = std::filesystem;
 
 namespace
@@ -116,19 +118,43 @@ TEST_F(PictureInputTest, FindsBothEllipsesOfAPngAndOfAPgmDrawing)
     EXPECT_EQ(countOf(result.output, "\nCompleteness: "), 6u) << result.output;
     expectBothEllipses("drawing.png", "reference.pbm");
     expectBothEllipses("sketch.pgm", "reference.pbm");
+    // How the active pixels were chosen is said only above the default verbosity.
+    EXPECT_THAT(result.output, Not(HasSubstr("Active pixels")));
     EXPECT_TRUE(exists("drawing_quvex++.pgm"));
     EXPECT_TRUE(exists("sketch_quvex++.pgm"));
 }
 
-TEST_F(PictureInputTest, LightIsActiveFindsTheEllipsesOfAnEdgeMapStoredWhiteOnBlack)
+TEST_F(PictureInputTest, EdgeMapsAndScansStoredEitherWayNeedNoSwitch)
 {
     writePbm(dir.file("reference.pbm"), twoEllipses());
-    writePng(dir.file("edges.png"), negative(twoEllipses()));
-    writeBytes(dir.file("settings.cfg"), "light-is-active=1\n");
-    const RunResult result = run("--report r.csv reference.pbm edges.png");
+    writePng(dir.file("map.PNG"), negative(twoEllipses()));
+    writePgm(dir.file("negative.pgm"), negative(twoEllipses()));
+    // A fax-coded scan of two pages, and a bilevel edge map stored white on black.
+    writeTiff(dir.file("scan.tif"), twoEllipses(), 4, 2);
+    writeTiff(dir.file("lines.tiff"), negative(twoEllipses()), 5);
+    const RunResult result =
+        run("-V 4 --report r.csv reference.pbm map.PNG negative.pgm scan.tif lines.tiff");
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_THAT(result.output, HasSubstr("Number of errors: 0\n"));
-    expectBothEllipses("edges.png", "reference.pbm");
+    for (const char* name : {"map.PNG", "negative.pgm", "scan.tif", "lines.tiff"})
+        expectBothEllipses(name, "reference.pbm");
+    EXPECT_THAT(result.output,
+                HasSubstr("Only the first page of scan.tif is read: the file holds "
+                          "more\nActive pixels: the dark ones, fewer than the light"));
+    EXPECT_EQ(countOf(result.output, "Active pixels: the light ones, fewer than the dark"), 3u);
+}
+
+TEST_F(PictureInputTest, AForcedSideComesFromTheOptionsAndOnlyOneSideCanBeForced)
+{
+    writePng(dir.file("edges.png"), negative(twoEllipses()));
+    writeBytes(dir.file("settings.cfg"), "dark-is-active=1\n");
+    const RunResult forced = run("-V 4 -e 100 edges.png");
+    EXPECT_THAT(forced.output,
+                HasSubstr("\nActive pixels: the dark ones, as --dark-is-active asks\n"));
+    const RunResult both = run("--light-is-active edges.png");
+    EXPECT_EQ(both.exitCode, 1);
+    EXPECT_THAT(both.output, ::testing::StartsWith("Error: the options '--light-is-active' and "
+                                                   "'--dark-is-active' cannot be given together"));
 }
 
 TEST_F(PictureInputTest, BadPicturesGetTheirMessageAndTheNextImageIsStillSearched)

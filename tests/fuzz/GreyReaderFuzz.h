@@ -1,9 +1,9 @@
 #pragma once
 
-// What the PNG and PGM fuzz targets share: the reader on any bytes, from a stream and from a
-// file. A picture that is read must have sides from 1 to MAX_IMAGE_SIDE, every row full and
-// holding only 0 and 1, and the grid the search gets from the file must be that picture, or
-// its complement when light pixels are active.
+// What the PNG, PGM and TIFF fuzz targets share: the reader on any bytes, from a stream and
+// from a file. A picture that is read must have sides from 1 to MAX_IMAGE_SIDE, every row full
+// and holding only 0 and 1, and the grid the search gets from the file must be that picture,
+// or its complement when light pixels are active (asked for, or the fewer).
 
 #include <cstdint>
 #include <cstdlib>
@@ -44,14 +44,24 @@ int fuzzGreyReader(const std::uint8_t* data, std::size_t size, const std::string
 
     const std::string path = (scratchFolder() / ("fuzz" + extension)).string();
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
-    // The light-is-active reading of every other input, so both polarities are fuzzed.
-    const bool lightIsActive = size % 2 == 1;
+    // Each side in turn, so every way of choosing the active pixels is fuzzed.
+    const ActiveSide sides[] = {ActiveSide::Minority, ActiveSide::Light, ActiveSide::Dark};
+    const ActiveSide side = sides[size % 3];
     BinaryImage image;
-    const bool loaded = image.load(path, std::cout, lightIsActive);
+    const bool loaded = image.load(path, std::cout, side);
     if (read != loaded)
         std::abort();
     if (!read)
         return 0;
+    bool lightIsActive = side == ActiveSide::Light;
+    if (side == ActiveSide::Minority) {
+        std::uint64_t dark = 0;
+        for (const auto& row : picture.darkPixels)
+            for (const std::uint8_t pixel : row)
+                dark += pixel;
+        // The light side wins only with fewer pixels; a tie keeps the dark one.
+        lightIsActive = 2 * dark > std::uint64_t(picture.width) * std::uint64_t(picture.height);
+    }
 
     const int width = picture.width;
     const int height = picture.height;

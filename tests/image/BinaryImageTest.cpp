@@ -5,15 +5,18 @@
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
+#include <tuple>
 
 #include "core/Exceptions.h"
 #include "core/Random.h"
 #include "image/BinaryImage.h"
 #include "support/PictureFiles.h"
 #include "support/TestSupport.h"
+#include "support/TiffFiles.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
+using ::testing::HasSubstr;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
@@ -48,6 +51,13 @@ TEST(BinaryImage, ChoosesTheReaderByTheLastExtension)
 
     EXPECT_THAT([&] { BinaryImage().load(dir.file("picture.PBM")); },
                 ThrowsMessage<InvalidParameterException>(StrEq("Unknown image format")));
+    // The formats beyond PBM and BMP take their extensions in any case.
+    for (const char* name : {"a.PNG", "a.Pgm", "a.TIF", "a.tif", "a.tiff", "a.TiFF"})
+        EXPECT_TRUE(BinaryImage::hasImageExtension(name)) << name;
+    for (const char* name : {"a.BMP", "a.Pbm", "a.tifff", "a.jpg"})
+        EXPECT_FALSE(BinaryImage::hasImageExtension(name)) << name;
+    writePng(dir.file("upper.PNG"), picture);
+    EXPECT_TRUE(BinaryImage().load(dir.file("upper.PNG")));
     EXPECT_THAT([&] { BinaryImage().load("picture.jpg"); },
                 ThrowsMessage<InvalidParameterException>(StrEq("Unknown image format")));
     EXPECT_THAT([&] { BinaryImage().load("picture"); },
@@ -194,13 +204,91 @@ TEST(BinaryImage, LightIsActiveTurnsGreyAndColourPicturesButNotBitMaps)
     std::ostringstream messages;
     for (const char* name : {"picture.png", "picture.pgm", "picture.bmp"}) {
         BinaryImage loaded;
-        ASSERT_TRUE(loaded.load(dir.file(name), messages, true)) << name;
+        ASSERT_TRUE(loaded.load(dir.file(name), messages, ActiveSide::Light)) << name;
         EXPECT_EQ(loaded.rows, complement(picture.rows)) << name;
     }
     BinaryImage bitMap;
-    ASSERT_TRUE(bitMap.load(dir.file("picture.pbm"), messages, true));
+    ASSERT_TRUE(bitMap.load(dir.file("picture.pbm"), messages, ActiveSide::Light));
     EXPECT_EQ(bitMap.rows, picture.rows);
     EXPECT_EQ(messages.str(), "");
+}
+
+namespace
+{
+
+// A file format and whether the picture is stored negative, light on dark.
+using StoredPicture = std::tuple<std::string, bool>;
+
+class MinoritySide : public ::testing::TestWithParam<StoredPicture>
+{
+};
+
+void writePicture(const std::string& path, const std::string& extension, const BinaryImage& image)
+{
+    if (extension == ".png")
+        writePng(path, image);
+    else if (extension == ".pgm")
+        writePgm(path, image);
+    else
+        writeTiff(path, image);
+}
+
+} // namespace
+
+TEST_P(MinoritySide, TheSideWithFewerPixelsIsActiveWhicheverWayRoundItIsStored)
+{
+    const auto& [extension, negative] = GetParam();
+    TempDir dir;
+    const BinaryImage picture = imageFromText({"#..#.", ".##..", "....#"});
+    BinaryImage stored = picture;
+    if (negative)
+        stored.rows = complement(picture.rows);
+    const std::string path = dir.file("picture" + extension);
+    writePicture(path, extension, stored);
+    BinaryImage loaded;
+    ASSERT_TRUE(loaded.load(path));
+    EXPECT_EQ(loaded.rows, picture.rows);
+    EXPECT_EQ(loaded.activeRule,
+              std::string("Active pixels: the ") +
+                  (negative ? "light ones, fewer than the dark (5 of 15 pixels are light)"
+                            : "dark ones, fewer than the light (5 of 15 pixels are dark)") +
+                  "; --dark-is-active or --light-is-active forces a side");
+    // A forced side holds whatever the counts.
+    BinaryImage dark;
+    ASSERT_TRUE(dark.load(path, std::cout, ActiveSide::Dark));
+    EXPECT_EQ(dark.rows, stored.rows);
+    EXPECT_EQ(dark.activeRule, "Active pixels: the dark ones, as --dark-is-active asks");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, MinoritySide,
+                         ::testing::Combine(::testing::Values(".png", ".pgm", ".tif"),
+                                            ::testing::Bool()));
+
+TEST(BinaryImage, ATieMakesTheDarkSideActive)
+{
+    TempDir dir;
+    const BinaryImage picture = imageFromText({"#.", ".#"});
+    writePgm(dir.file("tie.pgm"), picture);
+    BinaryImage loaded;
+    ASSERT_TRUE(loaded.load(dir.file("tie.pgm")));
+    EXPECT_EQ(loaded.rows, picture.rows);
+    EXPECT_THAT(loaded.activeRule, HasSubstr("the dark ones, as many as the light, and a tie goes "
+                                             "to the dark (2 of 4 pixels are dark)"));
+}
+
+TEST(BinaryImage, BitMapsKeepTheirInkWhenItIsTheLargerSide)
+{
+    TempDir dir;
+    const BinaryImage picture = imageFromText({"#..#.", ".##..", "....#"});
+    BinaryImage mostlyInk = picture;
+    mostlyInk.rows = complement(picture.rows);
+    writeBmp(dir.file("ink.bmp"), mostlyInk);
+    writePbm(dir.file("ink.pbm"), mostlyInk);
+    for (const char* name : {"ink.bmp", "ink.pbm"}) {
+        BinaryImage loaded;
+        ASSERT_TRUE(loaded.load(dir.file(name))) << name;
+        EXPECT_EQ(loaded.rows, mostlyInk.rows) << name;
+    }
 }
 
 TEST(BinaryImage, GreyThresholdIs128InBothPolarities)
@@ -212,10 +300,10 @@ TEST(BinaryImage, GreyThresholdIs128InBothPolarities)
         pngBytes(2, 1, PngLayout{}, {std::string{static_cast<char>(127), static_cast<char>(128)}}));
     for (const char* name : {"grey.pgm", "grey.png"}) {
         BinaryImage dark;
-        ASSERT_TRUE(dark.load(dir.file(name)));
+        ASSERT_TRUE(dark.load(dir.file(name), std::cout, ActiveSide::Dark));
         EXPECT_EQ(dark.rows, (PixelRows{{1, 0}})) << name;
         BinaryImage light;
-        ASSERT_TRUE(light.load(dir.file(name), std::cout, true));
+        ASSERT_TRUE(light.load(dir.file(name), std::cout, ActiveSide::Light));
         EXPECT_EQ(light.rows, (PixelRows{{0, 1}})) << name;
     }
 }

@@ -151,6 +151,20 @@ def test_read_image_reads_what_the_program_reads(tmp_path):
     assert np.array_equal(korvath.detect(str(picture)), korvath.detect(image))
 
 
+def test_read_image_takes_the_fewer_side_unless_one_is_forced(tmp_path):
+    image = draw()
+    picture = tmp_path / "edges.pgm"
+    # Light edges on a dark ground, as edge detectors write them.
+    grey = np.where(image, 255, 0).astype(np.uint8)
+    picture.write_bytes(f"P5 {image.shape[1]} {image.shape[0]} 255\n".encode() + grey.tobytes())
+    assert np.array_equal(korvath.read_image(picture), image)
+    assert np.array_equal(korvath.read_image(picture, dark_is_active=True), ~image)
+    assert np.array_equal(korvath.read_image(picture, light_is_active=True), image)
+    with pytest.raises(korvath.Error, match="cannot both be true"):
+        korvath.read_image(picture, light_is_active=True, dark_is_active=True)
+    assert len(korvath.detect(str(picture))) == 2
+
+
 def test_unreadable_files_raise_the_readers_message(tmp_path):
     broken = tmp_path / "broken.pbm"
     broken.write_bytes(b"P4\n10 10\n\x00")
