@@ -3,8 +3,8 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(KORVATH_LIBRARY_LAYERS korvath_engine korvath_genetic korvath_geometry korvath_image
-                           korvath_core)
+set(KORVATH_LIBRARY_LAYERS korvath_engine korvath_genetic korvath_measure korvath_geometry
+                           korvath_image korvath_core)
 set_target_properties(korvath_api PROPERTIES EXPORT_NAME korvath OUTPUT_NAME korvath)
 set(KORVATH_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Korvath)
 

@@ -9,13 +9,13 @@
 
 #include "core/RunContext.h"
 #include "engine/AxisLimits.h"
-#include "engine/SupportCheck.h"
 #include "genetic/ChainSeeder.h"
 #include "genetic/Chromosome.h"
 #include "genetic/Cluster.h"
 #include "genetic/SearchHost.h"
 #include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
+#include "measure/SupportCheck.h"
 
 namespace Trelm
 {

@@ -1,10 +1,10 @@
 #include <vector>
 
 #include "engine/ClusterGA.h"
-#include "engine/SolutionFit.h"
-#include "engine/SupportCheck.h"
 #include "genetic/EllipseChromosome.h"
 #include "geometry/Figure.h"
+#include "measure/SolutionFit.h"
+#include "measure/SupportCheck.h"
 
 namespace Trelm
 {

@@ -4,8 +4,8 @@
 
 #include "genetic/Chromosome.h"
 #include "genetic/SearchHost.h"
-#include "geometry/ConicFit.h"
 #include "geometry/Ellipse.h"
+#include "geometry/EllipseParameters.h"
 #include "image/BinaryImage.h"
 #include "image/FastLineWalk.h"
 #include "image/PixelSearch.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "engine/SupportCheck.h"
+#include "measure/SupportCheck.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;

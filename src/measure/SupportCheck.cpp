@@ -1,4 +1,4 @@
-#include "engine/SupportCheck.h"
+#include "measure/SupportCheck.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,11 @@
-#include "engine/SolutionFit.h"
+#include "measure/SolutionFit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+#include "geometry/ConicFit.h"
 
 namespace Trelm
 {
