@@ -109,10 +109,10 @@ void ClusterGA::refineSolution(Chromosome& solution,
         ellipseSolution.refined = fitted;
         return;
     }
+    // A failed refit leaves the whole-pixel figure, which is not a refined one.
     EllipseParameters refit;
-    ellipseSolution.refined = SolutionFit::refit(image, ellipseSolution.figure, refit)
-                                  ? refit
-                                  : ellipseSolution.figure.parameters();
+    if (SolutionFit::refit(image, ellipseSolution.figure, refit))
+        ellipseSolution.refined = refit;
 }
 
 bool ClusterGA::checkSolutions(SharedChromosomes& solutions)

@@ -31,7 +31,8 @@ class Chromosome
     /// Image pixels matched to the outline by the last evaluation, in matching order.
     std::vector<Point> matchedPixels;
     std::uint32_t ageInCluster = 0;
-    /// The search whose image, axis limits and run state this chromosome uses; not owned.
+    /// The search whose image, axis limits and run state this chromosome uses; not owned, and
+    /// null once that search is over.
     SearchHost* engine = nullptr;
 
     /// Scores the figure against the engine's image (completeness, distance).

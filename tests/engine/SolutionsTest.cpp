@@ -6,6 +6,7 @@
 
 #include "EngineFixture.h"
 #include "geometry/Pi.h"
+#include "measure/SolutionFit.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -238,6 +239,35 @@ TEST_F(SolutionsTest, RefinedSolutionHasSubPixelParameters)
     EXPECT_NEAR(solution->refined->majorAxis, 80.0, 0.3);
     EXPECT_NEAR(solution->refined->minorAxis, 50.0, 0.3);
     EXPECT_NEAR(std::remainder(solution->refined->angle, PI), 0.0, 0.01);
+}
+
+TEST_F(SolutionsTest, SolutionWhoseRefitFailsIsNotRefined)
+{
+    testRun().settings.refine = true;
+    addCluster({make(0.95, 0.1)});
+    for (auto& row : engine->image.rows)
+        std::fill(row.begin(), row.end(), 0);
+    engine->checkSolutions(solutions);
+    ASSERT_EQ(solutions.size(), 1u);
+    EXPECT_FALSE(static_cast<EllipseChromosome*>(solutions[0])->refined.has_value());
+}
+
+TEST_F(SolutionsTest, RefitReadsRowsShorterThanTheWidthAsInactive)
+{
+    // A file cut short leaves empty rows: they must read as the blank rows they stand for.
+    const Ellipse figure = onEllipse()->figure;
+    BinaryImage blanked = engine->image;
+    BinaryImage cut = blanked;
+    for (std::size_t y = 60; y < 200; ++y) {
+        std::fill(blanked.rows[y].begin(), blanked.rows[y].end(), 0);
+        cut.rows[y] = {};
+    }
+    EllipseParameters fromBlanked{}, fromCut{};
+    ASSERT_TRUE(SolutionFit::refit(blanked, figure, fromBlanked));
+    ASSERT_TRUE(SolutionFit::refit(cut, figure, fromCut));
+    EXPECT_EQ(fromCut.centerX, fromBlanked.centerX);
+    EXPECT_EQ(fromCut.centerY, fromBlanked.centerY);
+    EXPECT_EQ(fromCut.majorAxis, fromBlanked.majorAxis);
 }
 
 TEST_F(SolutionsTest, ValidatedPartialOutlineIsPromotedOnceMatureOnlyWithEnoughOfIt)

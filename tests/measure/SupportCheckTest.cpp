@@ -107,6 +107,21 @@ TEST(SupportCheckTest, TestCountGrowsWithTheImage)
                 std::log10(10000.0 * 9999 * 9998 * 9997 * 9996 / 120), 1e-9);
 }
 
+TEST(SupportCheckTest, RowsShorterThanTheWidthAreInactiveBeyondTheirEnd)
+{
+    // A file cut short leaves empty rows: they must read as the blank rows they stand for.
+    BinaryImage blanked = imageWithEllipse();
+    BinaryImage cut = blanked;
+    for (std::size_t y = 80; y < 160; ++y) {
+        std::fill(blanked.rows[y].begin(), blanked.rows[y].end(), 0);
+        cut.rows[y] = {};
+    }
+    const SupportCheck::Measure expected = SupportCheck(blanked).measure(DRAWN);
+    const SupportCheck::Measure measured = SupportCheck(cut).measure(DRAWN);
+    EXPECT_EQ(measured.samples, expected.samples);
+    EXPECT_EQ(measured.supported, expected.supported);
+}
+
 TEST(SupportCheckTest, DrawnEllipseIsAccepted)
 {
     const BinaryImage image = imageWithEllipse();
