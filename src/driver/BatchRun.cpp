@@ -16,9 +16,9 @@
 #include "core/Exceptions.h"
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
+#include "driver/PgmFile.h"
 #include "driver/TickCounter.h"
 #include "image/BinaryImage.h"
-#include "image/PgmFile.h"
 
 namespace Trelm
 {

@@ -9,7 +9,7 @@
 
 #include <boost/program_options.hpp>
 
-#include "core/SettingsBounds.h"
+#include "api/SettingsBounds.h"
 #include "korvath/korvath.h"
 
 namespace po = boost::program_options;

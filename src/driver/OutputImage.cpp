@@ -1,8 +1,8 @@
 #include "driver/OutputImage.h"
 
+#include "driver/PgmFile.h"
 #include "engine/ClusterGA.h"
 #include "geometry/Figure.h"
-#include "image/PgmFile.h"
 
 namespace Trelm
 {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "image/PgmFile.h"
+#include "driver/PgmFile.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
