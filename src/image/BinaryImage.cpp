@@ -56,7 +56,7 @@ bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool
         loaded = loadPgm(fileName, messages, lightIsActive);
     } else {
         // A bit map, not a grey one: its 1 is ink whatever lightIsActive says.
-        loaded = !PBMB_READ(fileName, width, height, rows, messages);
+        loaded = PBMB_READ(fileName, width, height, rows, messages);
     }
     // A failed read may leave fewer rows than the header promised; keep the table consistent.
     rows.resize(static_cast<std::size_t>(height));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <iostream>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,8 +39,7 @@ class BinaryImage
     /// Fills the image from a ".pbm", ".bmp", ".png" or ".pgm" file; true on success. The
     /// readers' messages go to the given stream. A pixel of a grey or colour picture is active
     /// when dark, or when light with lightIsActive; a PBM's 1 is active either way.
-    bool load(const std::string& fileName, std::ostream& messages = std::cout,
-              bool lightIsActive = false);
+    bool load(const std::string& fileName, std::ostream& messages, bool lightIsActive = false);
 
     /// Recomputes the active points, their count, the bounding box (only ever widened) and
     /// the depleted flag (only ever set).

@@ -65,7 +65,7 @@ TEST_F(BatchRunTest, ResultImageShowsEveryInputPixelAndTheEllipseInGrey)
                                              "errors: 0\nProgram execution time: "));
 
     BinaryImage input;
-    ASSERT_TRUE(input.load(dir.file("circle.pbm")));
+    ASSERT_TRUE(input.load(dir.file("circle.pbm"), std::cout));
     const std::string pgm = readBytes(dir.file("circle_quvex++.pgm"));
     ASSERT_EQ(pgm.substr(0, 15), "P5 200 200 255\n");
     const std::string raster = pgm.substr(15);

@@ -38,24 +38,24 @@ TEST(BinaryImage, ChoosesTheReaderByTheLastExtension)
     writePbm(dir.file("a.b.pbm"), picture);
 
     BinaryImage loaded;
-    ASSERT_TRUE(loaded.load(dir.file("picture.pbm")));
+    ASSERT_TRUE(loaded.load(dir.file("picture.pbm"), std::cout));
     EXPECT_EQ(loaded.rows, picture.rows);
     EXPECT_EQ(loaded.minX, 4);
     EXPECT_EQ(loaded.minY, 2);
     EXPECT_EQ(loaded.maxX, 0);
     EXPECT_FALSE(loaded.depleted);
-    EXPECT_TRUE(BinaryImage().load(dir.file("a.b.pbm")));
+    EXPECT_TRUE(BinaryImage().load(dir.file("a.b.pbm"), std::cout));
 
-    EXPECT_THAT([&] { BinaryImage().load(dir.file("picture.PBM")); },
+    EXPECT_THAT([&] { BinaryImage().load(dir.file("picture.PBM"), std::cout); },
                 ThrowsMessage<InvalidParameterException>(StrEq("Unknown image format")));
-    EXPECT_THAT([&] { BinaryImage().load("picture.jpg"); },
+    EXPECT_THAT([&] { BinaryImage().load("picture.jpg", std::cout); },
                 ThrowsMessage<InvalidParameterException>(StrEq("Unknown image format")));
-    EXPECT_THAT([&] { BinaryImage().load("picture"); },
+    EXPECT_THAT([&] { BinaryImage().load("picture", std::cout); },
                 ThrowsMessage<InvalidParameterException>(
                     StrEq("Unknown image format, please use an extension (e.g. jpg, bmp ...) in "
                           "the filename")));
     // The last dot of the whole path decides, folders included.
-    EXPECT_THAT([&] { BinaryImage().load("./pics/img"); },
+    EXPECT_THAT([&] { BinaryImage().load("./pics/img", std::cout); },
                 ThrowsMessage<InvalidParameterException>(StrEq("Unknown image format")));
 }
 
@@ -65,7 +65,7 @@ TEST(BinaryImage, FailedLoadKeepsOnlyRowsThatExist)
     writeBytes(dir.file("short.pbm"), std::string("P4\n8 3\n\xFF", 8));
     BinaryImage image;
     CoutCapture capture;
-    EXPECT_FALSE(image.load(dir.file("short.pbm")));
+    EXPECT_FALSE(image.load(dir.file("short.pbm"), std::cout));
     ASSERT_EQ(image.rows.size(), 3u);
     EXPECT_EQ(image.rows[0].size(), 8u);
     EXPECT_TRUE(image.rows[2].empty());
@@ -173,7 +173,7 @@ TEST(BinaryImage, GreyAndColourPicturesHaveTheirDarkPixelsActive)
     writeBmp(dir.file("picture.bmp"), picture);
     for (const char* name : {"picture.png", "picture.pgm", "picture.bmp"}) {
         BinaryImage loaded;
-        ASSERT_TRUE(loaded.load(dir.file(name))) << name;
+        ASSERT_TRUE(loaded.load(dir.file(name), std::cout)) << name;
         EXPECT_EQ(loaded.width, 5) << name;
         EXPECT_EQ(loaded.height, 3) << name;
         EXPECT_EQ(loaded.rows, picture.rows) << name;
@@ -212,7 +212,7 @@ TEST(BinaryImage, GreyThresholdIs128InBothPolarities)
         pngBytes(2, 1, PngLayout{}, {std::string{static_cast<char>(127), static_cast<char>(128)}}));
     for (const char* name : {"grey.pgm", "grey.png"}) {
         BinaryImage dark;
-        ASSERT_TRUE(dark.load(dir.file(name)));
+        ASSERT_TRUE(dark.load(dir.file(name), std::cout));
         EXPECT_EQ(dark.rows, (PixelRows{{1, 0}})) << name;
         BinaryImage light;
         ASSERT_TRUE(light.load(dir.file(name), std::cout, true));

@@ -40,6 +40,7 @@ RunContext& testRun()
 void resetSettings()
 {
     testRun() = RunContext();
+    testRun().output = &std::cout;
     testRun().verbosity = 0;
     testRun().random.seed(311);
 }
