@@ -195,7 +195,7 @@ BatchRun::ImageOutcome BatchRun::processImage(std::size_t index, std::ostream& o
         out << "Unexpected error on (" << fileName << "):\n" << error.what() << std::endl;
         outcome.failed = true;
     } catch (...) {
-        // The random routines throw a bare text; it ends this image like any other error.
+        // Whatever else is thrown ends this image like any other error.
         outcome.solutions.clear();
         out << "Unknown uncaught exception\n";
         outcome.failed = true;

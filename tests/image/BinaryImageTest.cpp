@@ -128,12 +128,13 @@ TEST(BinaryImage, PickReturnsStillActivePixelsAndRebuildsAfterMisses)
     EXPECT_EQ(picked, (Point{-5, -5}));
 }
 
-TEST(BinaryImage, PickOnAnImageNeverRebuiltThrowsABareText)
+TEST(BinaryImage, PickOnAnImageNeverRebuiltThrows)
 {
     BinaryImage image = imageWithActivePixels(40);
     Point picked;
-    EXPECT_EQ(bareTextThrownBy([&] { image.pickActivePoint(picked, testRun().random); }),
-              "Invalid bound for random number generator");
+    EXPECT_THAT([&] { image.pickActivePoint(picked, testRun().random); },
+                ThrowsMessage<InvalidParameterException>(
+                    StrEq("Invalid bound for random number generator")));
 }
 
 TEST(BinaryImage, ClearAndRestore)

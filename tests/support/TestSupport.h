@@ -44,17 +44,6 @@ class CoutCapture
     std::streambuf* saved_;
 };
 
-/// The bare message text thrown by f, or "" when it throws none.
-template <typename F> std::string bareTextThrownBy(F f)
-{
-    try {
-        f();
-    } catch (const char* message) {
-        return message;
-    }
-    return "";
-}
-
 /// The run context the tests of this thread search with.
 RunContext& testRun();
 
