@@ -24,8 +24,8 @@ RunContext quietContext()
 enum class Outline { AllHits, NeighbourMatched, MostlyRadial };
 
 // A square image holding an ellipse of the given semi-major axis (about 3 outline points per
-// pixel of the two semi-axes) drawn so that evaluation meets the kind of match asked for: on the outline itself,
-// one pixel outside it, or only a few scattered pixels well inside and outside.
+// pixel of the two semi-axes) drawn so that evaluation meets the kind of match asked for: on the
+// outline itself, one pixel outside it, or only a few scattered pixels well inside and outside.
 struct Scene {
     RunContext context = quietContext();
     std::unique_ptr<ClusterGA> engine;
@@ -87,7 +87,7 @@ template <Outline Kind> void BM_Evaluate(benchmark::State& state)
         scene.chromosome->evaluate();
         benchmark::DoNotOptimize(scene.chromosome->completeness);
     }
-    state.counters["outline_points"] = static_cast<double>(scene.chromosome->pointCount());
+    state.counters["outline_points"] = static_cast<double>(scene.chromosome->outline().size());
     state.counters["completeness"] = scene.chromosome->completeness;
 }
 BENCHMARK_TEMPLATE(BM_Evaluate, Outline::AllHits)->Apply(outlineSizes);

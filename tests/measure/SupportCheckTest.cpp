@@ -92,21 +92,6 @@ TEST(SupportCheckTest, BinomialTailStaysFiniteFarOutInTheTail)
     EXPECT_LE(SupportCheck::log10BinomialTail(2000, 10, 0.5), 0.0);
 }
 
-TEST(SupportCheckTest, TestCountGrowsWithTheImage)
-{
-    const BinaryImage small = blankImage(100, 100);
-    const BinaryImage large = blankImage(1000, 100);
-    EXPECT_DOUBLE_EQ(SupportCheck(small).log10TestCount(), 10.0);
-    EXPECT_DOUBLE_EQ(SupportCheck(large).log10TestCount(), 12.5);
-    // In a full image the five-pixel candidates outnumber the geometric count: C(10000, 5).
-    BinaryImage full = blankImage(100, 100);
-    for (auto& row : full.rows)
-        std::fill(row.begin(), row.end(), 1);
-    full.rebuildActivePoints();
-    EXPECT_NEAR(SupportCheck(full).log10TestCount(),
-                std::log10(10000.0 * 9999 * 9998 * 9997 * 9996 / 120), 1e-9);
-}
-
 TEST(SupportCheckTest, RowsShorterThanTheWidthAreInactiveBeyondTheirEnd)
 {
     // A file cut short leaves empty rows: they must read as the blank rows they stand for.
