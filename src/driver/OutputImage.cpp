@@ -40,7 +40,7 @@ std::string stepImageName(const std::string& fileName, int step)
     return fileStem(fileName) + "_quvex++TMP (Step " + std::to_string(step) + ").pgm";
 }
 
-void writeStepImage(ClusterGA& engine, const std::string& fileName, const SearchSettings& settings,
+void writeStepImage(ClusterGA& engine, const std::string& fileName, const ProgramSettings& settings,
                     std::ostream& out)
 {
     std::vector<Chromosome*> bestOfClusters;

@@ -202,8 +202,8 @@ TEST(OutputImage, WithoutChromosomesItIsTheExactInversion)
 {
     resetSettings();
     const BinaryImage source = imageFromText({"#..", ".#.", "..#"});
-    const BinaryImage output = makeOutputImage(source, {}, testRun().settings.drawReal,
-                                               testRun().settings.drawingThickness);
+    const BinaryImage output =
+        makeOutputImage(source, {}, false, testRun().settings.drawingThickness);
     EXPECT_EQ(output.rows, (PixelRows{{0, 255, 255}, {255, 0, 255}, {255, 255, 0}}));
     EXPECT_EQ(resultImageName("dir.x/pic.pbm"), "dir.x/pic_quvex++.pgm");
     EXPECT_EQ(stepImageName("pic.pbm", 12), "pic_quvex++TMP (Step 12).pgm");
