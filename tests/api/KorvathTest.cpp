@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "api/ImageSearch.h"
+#include "genetic/EllipseChromosome.h"
 #include "korvath/korvath.h"
 #include "support/TestSupport.h"
 
