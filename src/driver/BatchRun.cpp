@@ -47,9 +47,13 @@ bool samePath(const std::string& a, const std::string& b)
     return resolvedPath(a) == resolvedPath(b);
 }
 
-// The picture of an image file, the reader's messages on out; throws when it cannot be read.
+// The picture of an image file, the reader's messages on out; throws when it cannot be read. A
+// name the readers refuse is the error itself.
 BinaryImage loadedImage(const std::string& fileName, std::ostream& out, bool lightIsActive)
 {
+    const std::string problem = BinaryImage::formatProblem(fileName);
+    if (!problem.empty())
+        throw InvalidParameterException(problem);
     BinaryImage image;
     if (!image.load(fileName, out, lightIsActive))
         throw InvalidParameterException("Error trying to load image");

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <utility>
 
-#include "core/Exceptions.h"
 #include "core/Random.h"
 #include "image/BmpPicture.h"
 #include "image/GreyLevel.h"
@@ -29,15 +28,21 @@ bool BinaryImage::hasImageExtension(const std::string& fileName)
     return extension == ".bmp" || extension == ".pbm" || extension == ".png" || extension == ".pgm";
 }
 
+std::string BinaryImage::formatProblem(const std::string& fileName)
+{
+    if (fileName.rfind('.') == std::string::npos)
+        return "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename";
+    return hasImageExtension(fileName) ? "" : "Unknown image format";
+}
+
 bool BinaryImage::load(const std::string& fileName, std::ostream& messages, bool lightIsActive)
 {
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos)
-        throw InvalidParameterException(
-            "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename");
-    if (!hasImageExtension(fileName))
-        throw InvalidParameterException("Unknown image format");
-    const std::string extension = fileName.substr(dot);
+    const std::string problem = formatProblem(fileName);
+    if (!problem.empty()) {
+        messages << "\n" << problem << "\n";
+        return false;
+    }
+    const std::string extension = fileName.substr(fileName.rfind('.'));
     // A FIFO or a device would block or never end: only regular files are read.
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);

@@ -36,9 +36,12 @@ class BinaryImage
 
     /// Whether the name ends in an extension load reads: ".pbm", ".bmp", ".png" or ".pgm".
     static bool hasImageExtension(const std::string& fileName);
-    /// Fills the image from a ".pbm", ".bmp", ".png" or ".pgm" file; true on success. The
-    /// readers' messages go to the given stream. A pixel of a grey or colour picture is active
-    /// when dark, or when light with lightIsActive; a PBM's 1 is active either way.
+    /// Why load refuses a file by its name alone: the message for a name without an extension
+    /// or with one load does not read; "" for a name load reads.
+    static std::string formatProblem(const std::string& fileName);
+    /// Fills the image from a ".pbm", ".bmp", ".png" or ".pgm" file; true on success. Every
+    /// failure, a refused name included, is said on messages. A pixel of a grey or colour picture
+    /// is active when dark, or when light with lightIsActive; a PBM's 1 is active either way.
     bool load(const std::string& fileName, std::ostream& messages, bool lightIsActive = false);
 
     /// Recomputes the active points, their count, the bounding box (only ever widened) and
