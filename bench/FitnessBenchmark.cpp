@@ -88,7 +88,7 @@ template <Outline Kind> void BM_Evaluate(benchmark::State& state)
         scene.chromosome->evaluate();
         benchmark::DoNotOptimize(scene.chromosome->completeness);
     }
-    state.counters["outline_points"] = static_cast<double>(scene.chromosome->pointCount());
+    state.counters["outline_points"] = static_cast<double>(scene.chromosome->outline().size());
     state.counters["completeness"] = scene.chromosome->completeness;
 }
 BENCHMARK_TEMPLATE(BM_Evaluate, Outline::AllHits)->Apply(outlineSizes);

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fails on any include that runs upward or sideways between the layers of src/:
-# driver -> api -> engine -> genetic -> geometry, image -> core; include/korvath is the api's.
+# driver -> api -> engine -> genetic -> measure -> geometry, image -> core; include/korvath is the api's.
 # The build enforces the same (each layer compiles against its own include folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rank() {
     case $1 in
-        core) echo 0 ;; image | geometry) echo 1 ;; genetic) echo 2 ;; engine) echo 3 ;;
-        api) echo 4 ;; driver) echo 5 ;; *) echo 9 ;;
+        core) echo 0 ;; image | geometry) echo 1 ;; measure) echo 2 ;; genetic) echo 3 ;;
+        engine) echo 4 ;; api) echo 5 ;; driver) echo 6 ;; *) echo 9 ;;
     esac
 }
 status=0

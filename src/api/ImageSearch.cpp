@@ -29,6 +29,9 @@ ImageSearch::Outcome ImageSearch::run(RunContext& context, BinaryImage image,
     outcome.stop = runSteps(engine, outcome.solutions, observer);
     outcome.steps = engine.stepCount;
     hintAtLargerEllipses(engine, outcome);
+    // The solutions outlive the engine: they must not point to it.
+    for (Chromosome* solution : outcome.solutions.items())
+        solution->engine = nullptr;
     return outcome;
 }
 

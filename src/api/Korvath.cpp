@@ -150,9 +150,6 @@ Result search(BinaryImage grid, SearchSettings checked, const Settings& settings
         outcome = Trelm::ImageSearch::run(context, std::move(grid), stepObserver);
     } catch (const std::exception& error) {
         throw Error(error.what());
-    } catch (const char* text) {
-        // The random routines throw a bare text.
-        throw Error(text);
     }
     Result result;
     for (const Trelm::Chromosome* solution : outcome.solutions.items())

@@ -5,7 +5,7 @@
 #include <string>
 #include <type_traits>
 
-#include "core/SettingsBounds.h"
+#include "api/SettingsBounds.h"
 
 namespace Trelm
 {

@@ -1,5 +1,7 @@
 #include "core/Random.h"
 
+#include "core/Exceptions.h"
+
 namespace Trelm
 {
 
@@ -13,7 +15,7 @@ int RandomGenerator::next15()
 int RandomGenerator::randomInt(int lo, int hi)
 {
     if (lo > hi)
-        throw "Invalid bounds for random number generator";
+        throw InvalidParameterException("Invalid bounds for random number generator");
     const auto r = static_cast<std::uint32_t>(next15());
     // The product is an unsigned 32-bit value; the division is done in double and truncated.
     const auto span = static_cast<std::uint32_t>(static_cast<std::int64_t>(hi) - lo + 1);
@@ -30,7 +32,7 @@ double RandomGenerator::randomReal(double lo, double hi)
 int RandomGenerator::randomIndex(int count)
 {
     if (count - 1 < 0)
-        throw "Invalid bound for random number generator";
+        throw InvalidParameterException("Invalid bound for random number generator");
     const auto r = static_cast<std::uint64_t>(next15());
     const std::uint64_t product = r * static_cast<std::uint64_t>(count);
     return static_cast<int>(static_cast<double>(product) / RANDOM_RANGE);

@@ -19,14 +19,15 @@ class RandomGenerator
     /// Next value, 0 to 32767.
     int next15();
 
-    /// Uniform integer from lo to hi inclusive; throws a bare text when lo > hi.
+    /// Uniform integer from lo to hi inclusive; throws InvalidParameterException when lo > hi.
     int randomInt(int lo, int hi);
 
     /// Uniform real in [lo, hi).
     double randomReal(double lo, double hi);
 
     /// Index from 0 to count - 1 by the randomInt rule, the product taken in 64 bits so that
-    /// counts past 131072 still reach every index; throws a bare text when count is 0 or less.
+    /// counts past 131072 still reach every index; throws InvalidParameterException when count
+    /// is 0 or less.
     int randomIndex(int count);
 
   private:

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iostream>
 #include <ostream>
 
 #include "core/Constants.h"
@@ -24,16 +23,26 @@ struct RunContext {
     /// Largest major axis of this image's search: the max-axis setting, or the image's
     /// diagonal when that is 0.
     std::int32_t axisCap = AXIS_CAP;
-    /// Where the search prints; standard output unless a caller collects the text.
-    std::ostream* output = &std::cout;
+    /// Where the search prints; nowhere until a caller gives a stream.
+    std::ostream* output = nullptr;
 
-    std::ostream& out() const { return *output; }
+    /// The output stream, or one that keeps nothing when there is none.
+    std::ostream& out() const { return output != nullptr ? *output : silent(); }
     /// Whether a message of the given threshold is printed.
     bool talks(int threshold) const { return verbosity > threshold; }
     /// The relaxed solution criterion applies once the budget is reached.
     bool budgetReached() const { return evaluationCount >= settings.evaluations; }
     /// The batch stops an image's search once the budget is exceeded.
     bool budgetExceeded() const { return evaluationCount > settings.evaluations; }
+
+  private:
+    // A stream without a buffer takes every write and keeps nothing; one per thread, since a
+    // write sets its state.
+    static std::ostream& silent()
+    {
+        static thread_local std::ostream stream(nullptr);
+        return stream;
+    }
 };
 
 } // namespace Trelm

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace Trelm
 {
 
-/// Every tunable parameter of the search. The defaults are those of the option table.
+/// Every tunable parameter of the search. The defaults are those of the option table; the
+/// program's own options are in the driver's ProgramSettings.
 struct SearchSettings {
     std::uint32_t clusterSize = 40;
     std::uint32_t populations = 40;
@@ -22,21 +21,10 @@ struct SearchSettings {
     double mutationRate = 0.15;
     std::int32_t clusteringFreq = 5;
     std::int32_t drawingThickness = 6;
-    std::vector<std::string> imageFiles;
-    bool progress = false;
-    bool drawReal = false;
-    /// Path of the CSV report of solutions; empty when no report is asked for.
-    std::string reportFile;
-    /// Folder of the result and progress images; empty for the folder of each input.
-    std::string outputDir;
-    /// The result image is a colour PNG instead of a grey PGM.
-    bool resultPng = false;
     /// A candidate must also show support unlikely by chance to become a solution.
     bool validate = false;
     /// Each solution is refitted to its matched pixels for sub-pixel parameters.
     bool refine = false;
-    /// Number of images searched at once; 0 means one per core.
-    std::uint32_t jobs = 1;
     /// Light pixels of grey and colour pictures are active: edge maps stored white on black.
     bool lightIsActive = false;
     /// Dark pixels of PNG, PGM and TIFF pictures are active, whichever side has fewer pixels.

@@ -16,9 +16,9 @@
 #include "core/Exceptions.h"
 #include "driver/Options.h"
 #include "driver/OutputImage.h"
+#include "driver/PgmFile.h"
 #include "driver/TickCounter.h"
 #include "image/BinaryImage.h"
-#include "image/PgmFile.h"
 
 namespace Trelm
 {
@@ -47,9 +47,13 @@ bool samePath(const std::string& a, const std::string& b)
     return resolvedPath(a) == resolvedPath(b);
 }
 
-// The picture of an image file, the reader's messages on out; throws when it cannot be read.
+// The picture of an image file, the reader's messages on out; throws when it cannot be read. A
+// name the readers refuse is the error itself.
 BinaryImage loadedImage(const std::string& fileName, const RunContext& context)
 {
+    const std::string problem = BinaryImage::formatProblem(fileName);
+    if (!problem.empty())
+        throw InvalidParameterException(problem);
     BinaryImage image;
     const SearchSettings& s = context.settings;
     if (!image.load(fileName, context.out(), activeSideOf(s.lightIsActive, s.darkIsActive)))
@@ -221,7 +225,7 @@ BatchRun::ImageOutcome BatchRun::processImage(std::size_t index, std::ostream& o
         out << "Unexpected error on (" << fileName << "):\n" << error.what() << std::endl;
         outcome.failed = true;
     } catch (...) {
-        // The random routines throw a bare text; it ends this image like any other error.
+        // Whatever else is thrown ends this image like any other error.
         outcome.solutions.clear();
         out << "Unknown uncaught exception\n";
         outcome.failed = true;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/RunContext.h"
-#include "core/SearchSettings.h"
+#include "driver/ProgramSettings.h"
 #include "driver/ReportWriter.h"
 #include "genetic/Chromosome.h"
 
@@ -46,7 +46,7 @@ class BatchRun
     void findResultCollisions();
     void printSummary(std::uint32_t programStart) const;
 
-    SearchSettings settings_;
+    ProgramSettings settings_;
     std::int32_t verbosity_ = 3;
     std::int32_t errorCount_ = 0;
     /// Per image, why its result image is refused ("" when it is not).

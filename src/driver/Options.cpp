@@ -9,7 +9,7 @@
 
 #include <boost/program_options.hpp>
 
-#include "core/SettingsBounds.h"
+#include "api/SettingsBounds.h"
 #include "korvath/korvath.h"
 
 namespace po = boost::program_options;
@@ -24,8 +24,8 @@ const char* const PROGRAM_NAME = "Korvath";
 const char* const AUTHOR = "Brannoc";
 const char* const CONFIG_FILE = "settings.cfg";
 
-// What the command line and settings.cfg fill: the search settings and the console detail.
-struct ParsedOptions : SearchSettings {
+// What the command line and settings.cfg fill: the program's settings and the console detail.
+struct ParsedOptions : ProgramSettings {
     std::int32_t verbosity = 0;
 };
 
@@ -328,7 +328,7 @@ double versionNumber()
 
 } // namespace
 
-bool parseOptions(int argc, const char* const argv[], SearchSettings& settings,
+bool parseOptions(int argc, const char* const argv[], ProgramSettings& settings,
                   std::int32_t& verbosity)
 {
     ParsedOptions parsed;
@@ -346,7 +346,7 @@ bool parseOptions(int argc, const char* const argv[], SearchSettings& settings,
     } catch (const po::error& error) {
         problem = messageOf(error);
     }
-    settings = static_cast<const SearchSettings&>(parsed);
+    settings = static_cast<const ProgramSettings&>(parsed);
     verbosity = parsed.verbosity;
     if (!problem.empty()) {
         // A malformed command line or configuration file ends the program before any image.

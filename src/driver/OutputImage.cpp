@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
+#include "driver/PgmFile.h"
+#include "driver/PngFile.h"
 #include "engine/ClusterGA.h"
 #include "geometry/Figure.h"
-#include "image/PgmFile.h"
-#include "image/PngFile.h"
 
 namespace Trelm
 {
@@ -61,7 +61,7 @@ std::string stepImageName(const std::string& fileName, int step, const std::stri
 }
 
 bool writeResultImage(const BinaryImage& output, const std::string& fileName,
-                      const SearchSettings& settings, std::ostream& out)
+                      const ProgramSettings& settings, std::ostream& out)
 {
     const std::string name = resultImageName(fileName, settings.outputDir, settings.resultPng);
     if (!settings.resultPng)
@@ -77,7 +77,7 @@ bool writeResultImage(const BinaryImage& output, const std::string& fileName,
     return writePalettePng(name, output.height, output.rows, output.width, palette, out);
 }
 
-void writeStepImage(ClusterGA& engine, const std::string& fileName, const SearchSettings& settings,
+void writeStepImage(ClusterGA& engine, const std::string& fileName, const ProgramSettings& settings,
                     std::ostream& out)
 {
     std::vector<Chromosome*> bestOfClusters;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/SearchSettings.h"
+#include "driver/ProgramSettings.h"
 #include "genetic/Chromosome.h"
 #include "image/BinaryImage.h"
 
@@ -35,11 +35,11 @@ std::string stepImageName(const std::string& fileName, int step, const std::stri
 /// Writes the result image of fileName as the settings ask (a grey PGM, or with resultPng the
 /// ellipses in colour in a PNG); true when written, else the writer's message went to out.
 bool writeResultImage(const BinaryImage& output, const std::string& fileName,
-                      const SearchSettings& settings, std::ostream& out);
+                      const ProgramSettings& settings, std::ostream& out);
 
 /// Writes the intermediate image of the engine's last step: every cluster's best candidate over
 /// the image; the writer's message, if any, goes to out.
-void writeStepImage(ClusterGA& engine, const std::string& fileName, const SearchSettings& settings,
+void writeStepImage(ClusterGA& engine, const std::string& fileName, const ProgramSettings& settings,
                     std::ostream& out);
 
 /// Reads the input again into fresh for its result image. False, said on out, when it can no

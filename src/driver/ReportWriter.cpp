@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-#include "core/ReplacingFile.h"
+#include "driver/ReplacingFile.h"
 
 #include "genetic/EllipseChromosome.h"
 

@@ -9,13 +9,13 @@
 
 #include "core/RunContext.h"
 #include "engine/AxisLimits.h"
-#include "engine/SupportCheck.h"
 #include "genetic/ChainSeeder.h"
 #include "genetic/Chromosome.h"
 #include "genetic/Cluster.h"
 #include "genetic/SearchHost.h"
 #include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
+#include "measure/SupportCheck.h"
 
 namespace Trelm
 {
@@ -114,7 +114,7 @@ class ClusterGA : public SearchHost
     /// fitted receives the refit an accepted figure was checked on.
     bool hasSupport(const Ellipse& figure, bool partial, std::optional<EllipseParameters>& fitted);
     /// Gives a new solution its parameters refitted to the image's pixels: fitted when the
-    /// support check made that refit already.
+    /// support check made that refit already; none when the refit fails.
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
     SupportCheck::Rules supportRules() const;

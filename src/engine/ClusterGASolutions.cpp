@@ -2,10 +2,10 @@
 #include <vector>
 
 #include "engine/ClusterGA.h"
-#include "engine/SolutionFit.h"
-#include "engine/SupportCheck.h"
 #include "genetic/EllipseChromosome.h"
 #include "geometry/Figure.h"
+#include "measure/SolutionFit.h"
+#include "measure/SupportCheck.h"
 
 namespace Trelm
 {
@@ -115,10 +115,10 @@ void ClusterGA::refineSolution(Chromosome& solution,
         ellipseSolution.refined = fitted;
         return;
     }
+    // A failed refit leaves the whole-pixel figure, which is not a refined one.
     EllipseParameters refit;
-    ellipseSolution.refined = SolutionFit::refit(image, ellipseSolution.figure, refit)
-                                  ? refit
-                                  : ellipseSolution.figure.parameters();
+    if (SolutionFit::refit(image, ellipseSolution.figure, refit))
+        ellipseSolution.refined = refit;
 }
 
 bool ClusterGA::checkSolutions(SharedChromosomes& solutions)

@@ -31,7 +31,8 @@ class Chromosome
     /// Image pixels matched to the outline by the last evaluation, in matching order.
     std::vector<Point> matchedPixels;
     std::uint32_t ageInCluster = 0;
-    /// The search whose image, axis limits and run state this chromosome uses; not owned.
+    /// The search whose image, axis limits and run state this chromosome uses; not owned, and
+    /// null once that search is over.
     SearchHost* engine = nullptr;
 
     /// Scores the figure against the engine's image (completeness, distance).
@@ -45,12 +46,8 @@ class Chromosome
     virtual ~Chromosome() = default;
     /// Writes the one-line report of the chromosome, flushing the stream.
     virtual std::ostream& print(std::ostream& out) const = 0;
-    /// Copies the outline points, in order, into target (room for pointCount() entries).
-    virtual void copyPoints(Point* target) const = 0;
     /// The outline points, in order, without copying them.
     virtual const std::vector<Point>& outline() const = 0;
-    /// Number of outline points, repeated points included.
-    virtual std::int32_t pointCount() const = 0;
     /// Recomputes the figure from the genes and, when it is valid, evaluates it.
     virtual void computeFigure() = 0;
 

@@ -65,14 +65,4 @@ std::ostream& EllipseChromosome::print(std::ostream& out) const
                << " Distance=" << distance << std::endl;
 }
 
-void EllipseChromosome::copyPoints(Point* target) const
-{
-    std::copy(figure.points.begin(), figure.points.end(), target);
-}
-
-std::int32_t EllipseChromosome::pointCount() const
-{
-    return static_cast<std::int32_t>(figure.points.size());
-}
-
 } // namespace Trelm

@@ -4,8 +4,8 @@
 
 #include "genetic/Chromosome.h"
 #include "genetic/SearchHost.h"
-#include "geometry/ConicFit.h"
 #include "geometry/Ellipse.h"
+#include "geometry/EllipseParameters.h"
 #include "image/BinaryImage.h"
 #include "image/FastLineWalk.h"
 #include "image/PixelSearch.h"
@@ -35,9 +35,7 @@ class EllipseChromosome : public Chromosome
     void draw(PixelRows& rows, int rowCount, int columnCount, bool ideal,
               int thickness) const override;
     std::ostream& print(std::ostream& out) const override;
-    void copyPoints(Point* target) const override;
     const std::vector<Point>& outline() const override { return figure.points; }
-    std::int32_t pointCount() const override;
     void computeFigure() override;
 
     /// Fills genes 1 to 4 by casting rays from gene 0; true when all four were found.

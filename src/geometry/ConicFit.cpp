@@ -372,14 +372,16 @@ bool reduceSystem(const Matrix3& s1, const Matrix3& s2, const Matrix3& s3, Matri
     return true;
 }
 
-} // namespace
+// The coordinates the algebraic fit works in: centred on the points' mean, scaled to unit spread.
+struct Normalisation {
+    double x = 0.0;
+    double y = 0.0;
+    double scale = 0.0;
+};
 
-bool ConicFit::fitAlgebraic(const std::vector<PlanePoint>& points, EllipseParameters& result)
+// The normalisation of the points; false when they all coincide.
+bool normalisationOf(const std::vector<PlanePoint>& points, Normalisation& unit)
 {
-    if (points.size() < 5)
-        return false;
-    // 1. Centre on the mean and scale to unit spread, so the scatter matrices stay well
-    // conditioned whatever the image coordinates.
     double mx = 0.0, my = 0.0;
     for (const PlanePoint& p : points) {
         mx += p.x;
@@ -391,14 +393,17 @@ bool ConicFit::fitAlgebraic(const std::vector<PlanePoint>& points, EllipseParame
     double spread = 0.0;
     for (const PlanePoint& p : points)
         spread += (p.x - mx) * (p.x - mx) + (p.y - my) * (p.y - my);
-    const double scale = std::sqrt(spread / (2 * count));
-    if (!(scale > 0))
-        return false;
+    unit = {mx, my, std::sqrt(spread / (2 * count))};
+    return unit.scale > 0;
+}
 
-    // 2. Scatter matrices of the quadratic terms (x^2, xy, y^2) and the linear ones (x, y, 1).
-    Matrix3 s1{}, s2{}, s3{};
+// Scatter matrices of the quadratic terms (x^2, xy, y^2) and the linear ones (x, y, 1), in the
+// normalised coordinates.
+void scatterMatrices(const std::vector<PlanePoint>& points, const Normalisation& unit, Matrix3& s1,
+                     Matrix3& s2, Matrix3& s3)
+{
     for (const PlanePoint& p : points) {
-        const double x = (p.x - mx) / scale, y = (p.y - my) / scale;
+        const double x = (p.x - unit.x) / unit.scale, y = (p.y - unit.y) / unit.scale;
         const Vector3 quadratic{x * x, x * y, y * y};
         const Vector3 linear{x, y, 1.0};
         for (std::size_t i = 0; i < 3; ++i) {
@@ -409,6 +414,22 @@ bool ConicFit::fitAlgebraic(const std::vector<PlanePoint>& points, EllipseParame
             }
         }
     }
+}
+
+} // namespace
+
+bool ConicFit::fitAlgebraic(const std::vector<PlanePoint>& points, EllipseParameters& result)
+{
+    if (points.size() < 5)
+        return false;
+    // 1. Centre on the mean and scale to unit spread, so the scatter matrices stay well
+    // conditioned whatever the image coordinates.
+    Normalisation unit;
+    if (!normalisationOf(points, unit))
+        return false;
+    // 2. The scatter matrices of the terms of the conic.
+    Matrix3 s1{}, s2{}, s3{};
+    scatterMatrices(points, unit, s1, s2, s3);
 
     // 3. The linear coefficients follow from the quadratic ones: linear = t quadratic.
     Matrix3 t{}, m{};
@@ -429,10 +450,10 @@ bool ConicFit::fitAlgebraic(const std::vector<PlanePoint>& points, EllipseParame
         if (!conicToEllipse(conic, fitted))
             continue;
         // 5. Back to image coordinates.
-        fitted.centerX = mx + scale * fitted.centerX;
-        fitted.centerY = my + scale * fitted.centerY;
-        fitted.majorAxis *= scale;
-        fitted.minorAxis *= scale;
+        fitted.centerX = unit.x + unit.scale * fitted.centerX;
+        fitted.centerY = unit.y + unit.scale * fitted.centerY;
+        fitted.majorAxis *= unit.scale;
+        fitted.minorAxis *= unit.scale;
         result = fitted;
         return true;
     }

@@ -2,25 +2,11 @@
 
 #include <vector>
 
+#include "geometry/EllipseParameters.h"
+#include "geometry/PlanePoint.h"
+
 namespace Trelm
 {
-
-/// A point of the plane in pixel units: x to the right, y down, (0, 0) the centre of the
-/// top-left pixel.
-struct PlanePoint {
-    double x = 0.0;
-    double y = 0.0;
-};
-
-/// An ellipse with real parameters: centre, full axis lengths (major >= minor > 0) and the
-/// angle of the major axis in radians, in [-pi/2, pi/2).
-struct EllipseParameters {
-    double centerX = 0.0;
-    double centerY = 0.0;
-    double majorAxis = 0.0;
-    double minorAxis = 0.0;
-    double angle = 0.0;
-};
 
 /// Least-squares ellipse fitting to points: a direct algebraic fit that can only give an
 /// ellipse, and iterations that minimise the orthogonal distances from there.

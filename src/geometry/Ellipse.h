@@ -5,7 +5,7 @@
 
 #include "core/Constants.h"
 #include "core/RunContext.h"
-#include "geometry/ConicFit.h"
+#include "geometry/EllipseParameters.h"
 #include "geometry/Figure.h"
 
 namespace Trelm

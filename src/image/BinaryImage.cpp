@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <utility>
 
-#include "core/Exceptions.h"
 #include "core/Random.h"
 #include "image/BmpPicture.h"
 #include "image/GreyLevel.h"
@@ -94,14 +93,21 @@ bool BinaryImage::hasImageExtension(const std::string& fileName)
     return formatOf(fileName) != Format::Unknown;
 }
 
-bool BinaryImage::load(const std::string& fileName, std::ostream& messages, ActiveSide side)
+std::string BinaryImage::formatProblem(const std::string& fileName)
 {
     if (fileName.rfind('.') == std::string::npos)
-        throw InvalidParameterException(
-            "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename");
+        return "Unknown image format, please use an extension (e.g. jpg, bmp ...) in the filename";
+    return hasImageExtension(fileName) ? "" : "Unknown image format";
+}
+
+bool BinaryImage::load(const std::string& fileName, std::ostream& messages, ActiveSide side)
+{
+    const std::string problem = formatProblem(fileName);
+    if (!problem.empty()) {
+        messages << "\n" << problem << "\n";
+        return false;
+    }
     const Format format = formatOf(fileName);
-    if (format == Format::Unknown)
-        throw InvalidParameterException("Unknown image format");
     // A FIFO or a device would block or never end: only regular files are read.
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);
@@ -130,7 +136,7 @@ bool BinaryImage::load(const std::string& fileName, std::ostream& messages, Acti
     case Format::Pbm:
     case Format::Unknown:
         // A bit map, not a grey one: its 1 is ink whatever the side.
-        loaded = !PBMB_READ(fileName, width, height, rows, messages);
+        loaded = PBMB_READ(fileName, width, height, rows, messages);
         break;
     }
     // A failed read may leave fewer rows than the header promised; keep the table consistent.

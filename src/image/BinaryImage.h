@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <iostream>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -44,10 +44,14 @@ class BinaryImage
     /// Whether the name ends in an extension load reads: ".pbm" or ".bmp", or ".png", ".pgm",
     /// ".tif" or ".tiff" in any case.
     static bool hasImageExtension(const std::string& fileName);
+    /// Why load refuses a file by its name alone: the message for a name without an extension
+    /// or with one load does not read; "" for a name load reads.
+    static std::string formatProblem(const std::string& fileName);
     /// Fills the image from a file of an extension hasImageExtension accepts; true on success.
-    /// The readers' messages go to the given stream. A PBM's 1 is active whatever the side; a
-    /// BMP's dark pixels unless the side is Light; a PNG's, PGM's or TIFF's pixels of the side.
-    bool load(const std::string& fileName, std::ostream& messages = std::cout,
+    /// Every failure, a refused name included, is said on messages. A PBM's 1 is active
+    /// whatever the side; a BMP's dark pixels unless the side is Light; a PNG's, PGM's or
+    /// TIFF's pixels of the side.
+    bool load(const std::string& fileName, std::ostream& messages,
               ActiveSide side = ActiveSide::Minority);
 
     /// Recomputes the active points, their count, the bounding box (only ever widened) and

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <iostream>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -30,10 +29,10 @@ class BmpPicture
     std::int32_t yPelsPerMeter = 3780;
 
     /// Reads a BMP file, printing a fixed message for every problem; true when it was read.
-    bool readFile(const std::string& fileName, std::ostream& messages = std::cout);
+    bool readFile(const std::string& fileName, std::ostream& messages);
 
     /// Reads a BMP from a stream; fileName is only used in the messages.
-    bool read(std::istream& input, const std::string& fileName, std::ostream& messages = std::cout);
+    bool read(std::istream& input, const std::string& fileName, std::ostream& messages);
 
     /// The colour at (column, row), row 0 at the top of the picture.
     BmpColor pixel(int column, int row) const
@@ -65,7 +64,7 @@ class BmpPicture
     void readSixteenBitRows(std::istream& input, const Masks& masks);
 
     /// Where the reader's messages go while it reads.
-    std::ostream* messages_ = &std::cout;
+    std::ostream* messages_ = nullptr;
     std::vector<BmpColor> pixels_;
     std::vector<BmpColor> palette_;
 };

@@ -19,6 +19,70 @@ namespace
 static_assert(2LL * 65535 * (DistanceBound::CAP + 1) < (1LL << 26),
               "a jump's numerator must stay below 2^26");
 
+// The closed form of the walk's decision variable. The walk goes D -> D + 2a - 2b when D > 0
+// (a minor move), D -> D + 2a otherwise, and D always lies in (2a - 2b, 2a]; so after n
+// positions D' = D + 2an - 2bm with m the one integer putting D' in that interval:
+// m = ceil((D + 2a(n - 1)) / 2b). The numerator exceeds -2b, so adding 2b - 1 makes it
+// non-negative and a quotient rounding down gives the ceiling.
+
+// A position of the step-by-step walk: the k-th, its minor coordinate, the decision variable
+// and the index of its bound in the cells.
+template <bool Steep> struct LineCursor {
+    LineCursor(const BinaryImage& image, const DistanceBound::Ahead& ahead, const LineWalk& w)
+        : rows(image.rows), cells(ahead.cells), major(w.major), minor(w.minor),
+          majorStep(w.majorStep), minorStep(w.minorStep),
+          minorLimit(static_cast<unsigned>(Steep ? image.width : image.height)),
+          majorStride(ahead.majorStride * w.majorStep),
+          minorStride(ahead.minorStride * w.minorStep), twoA(2 * w.a), twoB(2 * w.b),
+          decision(2 * w.a - w.b), index(w.major * ahead.majorStride + w.minor * ahead.minorStride)
+    {
+    }
+
+    Point point() const
+    {
+        const int along = major + majorStep * k;
+        return Point{static_cast<std::int16_t>(Steep ? minor : along),
+                     static_cast<std::int16_t>(Steep ? along : minor)};
+    }
+    bool active(Point p) const
+    {
+        return rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)] != 0;
+    }
+    bool offImage() const { return static_cast<unsigned>(minor) >= minorLimit; }
+    void step()
+    {
+        index += majorStride;
+        if (decision > 0) {
+            decision += twoA - twoB;
+            minor += minorStep;
+            index += minorStride;
+        } else {
+            decision += twoA;
+        }
+        ++k;
+    }
+    // d positions at once, through the closed form of the decision variable.
+    void jump(int d, const ExactQuotient& quotient)
+    {
+        const int moves = static_cast<int>(
+            quotient.of(static_cast<std::uint32_t>(decision + twoA * (d - 1) + twoB - 1)));
+        decision += twoA * d - twoB * moves;
+        minor += minorStep * moves;
+        index += majorStride * d + minorStride * moves;
+        k += d;
+    }
+
+    const PixelRows& rows;
+    const std::uint8_t* cells;
+    int major, minor, majorStep, minorStep;
+    unsigned minorLimit;
+    std::ptrdiff_t majorStride, minorStride;
+    int twoA, twoB, decision;
+    // cells[index] is the bound at position k, while the position lies inside the image.
+    std::ptrdiff_t index;
+    int k = 0;
+};
+
 // The step-by-step walk's loop, with jumps where the bound proves positions empty. Position
 // k + i lies exactly i chessboard steps from position k (the major coordinate moves by one each
 // position, the minor by at most one), so a bound of d at position k makes positions
@@ -28,80 +92,43 @@ static_assert(2LL * 65535 * (DistanceBound::CAP + 1) < (1LL << 26),
 // that coordinate is monotone and every skipped position inside the image is background, so the
 // walk would have ended with nothing found, which the check at the landing position reports.
 template <bool Steep>
-bool walkLine(const BinaryImage& image, const DistanceBound& bound, int major, int minor,
-              int majorStep, int minorStep, int a, int b, int steps, Point& found)
+bool walkLine(const BinaryImage& image, const DistanceBound& bound, const LineWalk& w, Point& found)
 {
-    const DistanceBound::Ahead ahead = bound.ahead(Steep, majorStep, minorStep);
-    const std::uint8_t* cells = ahead.cells;
+    LineCursor<Steep> at(image, bound.ahead(Steep, w.majorStep, w.minorStep), w);
     const int jumpFrom = bound.jumpFrom();
-    const auto minorLimit = static_cast<unsigned>(Steep ? image.width : image.height);
-    const std::ptrdiff_t majorStride = ahead.majorStride * majorStep;
-    const std::ptrdiff_t minorStride = ahead.minorStride * minorStep;
-    const int twoA = 2 * a;
-    const int twoB = 2 * b;
-    int decision = twoA - b;
-    // cells[index] is the bound at position k, while the position lies inside the image.
-    std::ptrdiff_t index = major * ahead.majorStride + minor * ahead.minorStride;
-    const auto point = [&](int k) {
-        const int along = major + majorStep * k;
-        return Point{static_cast<std::int16_t>(Steep ? minor : along),
-                     static_cast<std::int16_t>(Steep ? along : minor)};
-    };
-    const auto pixel = [&](Point p) {
-        return image.rows[static_cast<std::size_t>(p.y)][static_cast<std::size_t>(p.x)];
-    };
-    const auto step = [&]() {
-        index += majorStride;
-        if (decision > 0) {
-            decision += twoA - twoB;
-            minor += minorStep;
-            index += minorStride;
-        } else {
-            decision += twoA;
-        }
-    };
-    int k = 0;
     // The start's own run of active pixels, one position at a time. A bound of 0 means active
     // at the build; the pixel may have been cleared since.
-    for (;; ++k) {
-        if (k >= steps || static_cast<unsigned>(minor) >= minorLimit)
+    for (;; at.step()) {
+        if (at.k >= w.steps || at.offImage())
             return false;
-        if (cells[index] != 0 || pixel(point(k)) == 0)
+        if (at.cells[at.index] != 0 || !at.active(at.point()))
             break;
-        step();
     }
     // From the first background position on, the first active pixel is the answer.
     ExactQuotient quotient(1);
     bool quotientReady = false;
     for (;;) {
-        const int d = cells[index];
+        const int d = at.cells[at.index];
         if (d == 0) {
-            const Point p = point(k);
-            if (pixel(p) != 0) {
+            const Point p = at.point();
+            if (at.active(p)) {
                 found = p;
                 return true;
             }
         } else if (d >= jumpFrom) {
-            if (d >= steps - k)
+            if (d >= w.steps - at.k)
                 return false;
             if (!quotientReady) {
-                quotient = ExactQuotient(static_cast<std::uint32_t>(twoB));
+                quotient = ExactQuotient(static_cast<std::uint32_t>(at.twoB));
                 quotientReady = true;
             }
-            // The closed form of d steps (see advanceDecision).
-            const int moves = static_cast<int>(
-                quotient.of(static_cast<std::uint32_t>(decision + twoA * (d - 1) + twoB - 1)));
-            decision += twoA * d - twoB * moves;
-            minor += minorStep * moves;
-            index += majorStride * d + minorStride * moves;
-            k += d;
-            if (static_cast<unsigned>(minor) >= minorLimit)
+            at.jump(d, quotient);
+            if (at.offImage())
                 return false;
             continue;
         }
-        step();
-        ++k;
-        if (k >= steps || static_cast<unsigned>(minor) >= minorLimit)
+        at.step();
+        if (at.k >= w.steps || at.offImage())
             return false;
     }
 }
@@ -111,52 +138,46 @@ struct RadiusPlan : LineWalk {
     int outSteps;
 };
 
-// Both walks of a radius at once: after k positions and m minor moves, the inward walk stands
-// at start + (k, m) along its axes and the outward one at start - (k, m), so one offset in the
-// bounds serves both. Every position is a jump by the bound there (at least one position),
-// through the closed form of the decision variable (see advanceDecision). A walk ends when k
-// reaches its steps or m carries its minor coordinate out of the image.
-template <bool Steep>
-bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const RadiusPlan& in,
-                Point& found)
-{
-    const int minorLimit = Steep ? image.width : image.height;
-    // Both directions of a radius have the same layout of bounds.
-    const DistanceBound::Ahead inAhead = bound.ahead(Steep, in.majorStep, in.minorStep);
-    const std::ptrdiff_t majorStride = inAhead.majorStride * in.majorStep;
-    const std::ptrdiff_t minorStride = inAhead.minorStride * in.minorStep;
-    const std::ptrdiff_t origin = in.major * inAhead.majorStride + in.minor * inAhead.minorStride;
-    const std::uint8_t* inCells = inAhead.cells + origin;
-    const std::uint8_t* outCells = bound.ahead(Steep, -in.majorStep, -in.minorStep).cells + origin;
-    // The most minor moves each walk makes before its minor coordinate leaves the image.
-    const int room = in.minorStep > 0 ? minorLimit - 1 - in.minor : in.minor;
-    const int roomBehind = in.minorStep > 0 ? in.minor : minorLimit - 1 - in.minor;
-    const int inMoves = in.a == 0 ? std::numeric_limits<int>::max() : room;
-    const int outMoves = in.a == 0 ? std::numeric_limits<int>::max() : roomBehind;
-    const int outSteps = in.outSteps;
-    const int twoA = 2 * in.a;
-    const int twoB = 2 * in.b;
-    const ExactQuotient quotient(static_cast<std::uint32_t>(twoB));
-    int decision = twoA - in.b;
-    int k = 0;
-    int m = 0;
-    std::ptrdiff_t offset = 0;
-    const auto pixelAt = [&](int direction) {
-        const int along = in.major + direction * in.majorStep * k;
-        const int across = in.minor + direction * in.minorStep * m;
-        return Point{static_cast<std::int16_t>(Steep ? across : along),
-                     static_cast<std::int16_t>(Steep ? along : across)};
-    };
+// The two walks of a radius in lockstep: after k positions and m minor moves, the inward walk
+// stands at start + (k, m) along its axes and the outward one at start - (k, m), so one offset
+// in the bounds serves both.
+template <bool Steep> struct RadiusCursor {
+    RadiusCursor(const BinaryImage& image, const DistanceBound& bound, const RadiusPlan& in)
+        : rows(image.rows), plan(in), quotient(static_cast<std::uint32_t>(2 * in.b)),
+          twoA(2 * in.a), twoB(2 * in.b), decision(2 * in.a - in.b)
+    {
+        const int minorLimit = Steep ? image.width : image.height;
+        // Both directions of a radius have the same layout of bounds.
+        const DistanceBound::Ahead inAhead = bound.ahead(Steep, in.majorStep, in.minorStep);
+        majorStride = inAhead.majorStride * in.majorStep;
+        minorStride = inAhead.minorStride * in.minorStep;
+        const std::ptrdiff_t origin =
+            in.major * inAhead.majorStride + in.minor * inAhead.minorStride;
+        inCells = inAhead.cells + origin;
+        outCells = bound.ahead(Steep, -in.majorStep, -in.minorStep).cells + origin;
+        // The most minor moves each walk makes before its minor coordinate leaves the image.
+        const int room = in.minorStep > 0 ? minorLimit - 1 - in.minor : in.minor;
+        const int roomBehind = in.minorStep > 0 ? in.minor : minorLimit - 1 - in.minor;
+        inMoves = in.a == 0 ? std::numeric_limits<int>::max() : room;
+        outMoves = in.a == 0 ? std::numeric_limits<int>::max() : roomBehind;
+    }
+
     // A bound of 0: active at the build, perhaps cleared since.
-    const auto hit = [&](int direction) {
-        const Point q = pixelAt(direction);
-        if (image.rows[static_cast<std::size_t>(q.y)][static_cast<std::size_t>(q.x)] == 0)
+    bool hit(int direction, Point& found) const
+    {
+        const int along = plan.major + direction * plan.majorStep * k;
+        const int across = plan.minor + direction * plan.minorStep * m;
+        const Point q{static_cast<std::int16_t>(Steep ? across : along),
+                      static_cast<std::int16_t>(Steep ? along : across)};
+        if (rows[static_cast<std::size_t>(q.y)][static_cast<std::size_t>(q.x)] == 0)
             return false;
         found = q;
         return true;
-    };
-    const auto advance = [&](int skip) {
-        // One position is a plain step of the walk; more are the closed form.
+    }
+    // Every position is a jump by the bound there (at least one position): one position is a
+    // plain step of the walk, more are the closed form.
+    void advance(int skip)
+    {
         const int moves = skip == 1 ? (decision > 0 ? 1 : 0)
                                     : static_cast<int>(quotient.of(static_cast<std::uint32_t>(
                                           decision + twoA * (skip - 1) + twoB - 1)));
@@ -164,33 +185,54 @@ bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const Radi
         k += skip;
         m += moves;
         offset += majorStride * skip + minorStride * moves;
-    };
-    const int bothSteps = std::min(in.steps, outSteps);
-    const int bothMoves = std::min(inMoves, outMoves);
-    while (k < bothSteps && m <= bothMoves) {
+    }
+
+    const PixelRows& rows;
+    const RadiusPlan& plan;
+    const ExactQuotient quotient;
+    const int twoA, twoB;
+    int decision;
+    std::ptrdiff_t majorStride = 0, minorStride = 0;
+    const std::uint8_t* inCells = nullptr;
+    const std::uint8_t* outCells = nullptr;
+    int inMoves = 0, outMoves = 0;
+    int k = 0, m = 0;
+    std::ptrdiff_t offset = 0;
+};
+
+// Both walks of a radius at once, then the one that goes on. A walk ends when k reaches its
+// steps or m carries its minor coordinate out of the image.
+template <bool Steep>
+bool walkRadius(const BinaryImage& image, const DistanceBound& bound, const RadiusPlan& in,
+                Point& found)
+{
+    RadiusCursor<Steep> at(image, bound, in);
+    const int bothSteps = std::min(in.steps, in.outSteps);
+    const int bothMoves = std::min(at.inMoves, at.outMoves);
+    while (at.k < bothSteps && at.m <= bothMoves) {
         // Outward first: at the same position it is as near, and a tie goes outward.
-        const int outBound = outCells[-offset];
-        if (outBound == 0 && hit(-1))
+        const int outBound = at.outCells[-at.offset];
+        if (outBound == 0 && at.hit(-1, found))
             return true;
-        const int inBound = inCells[offset];
-        if (inBound == 0 && hit(1))
+        const int inBound = at.inCells[at.offset];
+        if (inBound == 0 && at.hit(1, found))
             return true;
-        advance(std::max(1, std::min(outBound, inBound)));
+        at.advance(std::max(1, std::min(outBound, inBound)));
     }
     // At most one walk goes on.
-    const bool inward = k < in.steps && m <= inMoves;
-    const bool outward = k < outSteps && m <= outMoves;
+    const bool inward = at.k < in.steps && at.m <= at.inMoves;
+    const bool outward = at.k < in.outSteps && at.m <= at.outMoves;
     if (inward == outward)
         return false;
     const int direction = inward ? 1 : -1;
-    const std::uint8_t* cells = inward ? inCells : outCells;
-    const int steps = inward ? in.steps : outSteps;
-    const int moves = inward ? inMoves : outMoves;
-    while (k < steps && m <= moves) {
-        const int here = cells[direction * offset];
-        if (here == 0 && hit(direction))
+    const std::uint8_t* cells = inward ? at.inCells : at.outCells;
+    const int steps = inward ? in.steps : in.outSteps;
+    const int moves = inward ? at.inMoves : at.outMoves;
+    while (at.k < steps && at.m <= moves) {
+        const int here = cells[direction * at.offset];
+        if (here == 0 && at.hit(direction, found))
             return true;
-        advance(std::max(1, here));
+        at.advance(std::max(1, here));
     }
     return false;
 }
@@ -266,10 +308,8 @@ bool findActiveAlongLineFast(const BinaryImage& image, const DistanceBound& boun
     LineWalk w;
     if (!planLineWalk(image, start, target, maxPositions, w))
         return false;
-    return w.steep ? walkLine<true>(image, bound, w.major, w.minor, w.majorStep, w.minorStep, w.a,
-                                    w.b, w.steps, found)
-                   : walkLine<false>(image, bound, w.major, w.minor, w.majorStep, w.minorStep, w.a,
-                                     w.b, w.steps, found);
+    return w.steep ? walkLine<true>(image, bound, w, found)
+                   : walkLine<false>(image, bound, w, found);
 }
 
 } // namespace Trelm

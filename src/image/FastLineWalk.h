@@ -9,27 +9,6 @@
 namespace Trelm
 {
 
-/// Where the digital-line decision variable stands after some more positions of the walk.
-struct DecisionAdvance {
-    std::int64_t decision = 0;
-    std::int64_t minorMoves = 0; ///< How many of the skipped positions moved the minor coordinate.
-};
-
-/// The walk's decision variable after `positions` more positions, in closed form. The walk
-/// goes D -> D + 2a - 2b when D > 0 (a minor move), D -> D + 2a otherwise, and D always lies in
-/// (2a - 2b, 2a]; so after n positions D' = D + 2an - 2bm with m the one integer putting D' in
-/// that interval: m = ceil((D + 2a(n - 1)) / 2b). Needs 0 <= a <= b, b > 0, n >= 0 and D in
-/// (2a - 2b, 2a]; exact while 2a * n stays well inside 64 bits.
-inline DecisionAdvance advanceDecision(std::int64_t decision, std::int64_t a, std::int64_t b,
-                                       std::int64_t positions)
-{
-    const std::int64_t twoB = 2 * b;
-    // The numerator exceeds -2b, so adding 2b - 1 makes it non-negative: plain division rounds
-    // down, which is the ceiling of the unshifted quotient.
-    const std::int64_t moves = (decision + 2 * a * (positions - 1) + twoB - 1) / twoB;
-    return {decision + 2 * a * positions - twoB * moves, moves};
-}
-
 /// floor(n / divisor) for every n below 2^26 by a multiplication and a shift; divisor from 1 to
 /// 2^17. With s = 26 + bit length of (divisor - 1) and M = ceil(2^s / divisor), M * divisor - 2^s
 /// stays below 2^(s - 26), which keeps (n * M) >> s exact; n * M stays below 2^54.

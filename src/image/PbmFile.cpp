@@ -96,22 +96,22 @@ bool PBMB_READ(const std::string& fileName, int& width, int& height, PixelRows& 
         messages << "\n"
                  << "PBMB_READ: Fatal error!\n"
                  << "  Cannot open the input file " << fileName << "\n";
-        return true;
+        return false;
     }
-    if (PBMB_READ_HEADER(input, width, height, messages)) {
+    if (!PBMB_READ_HEADER(input, width, height, messages)) {
         messages << "\n"
                  << "PBMB_READ: Fatal error!\n"
                  << "  PBMB_READ_HEADER failed.\n";
-        return true;
+        return false;
     }
     rows.assign(static_cast<std::size_t>(height), {});
-    if (PBMB_READ_DATA(rows, input, width, height, messages)) {
+    if (!PBMB_READ_DATA(rows, input, width, height, messages)) {
         messages << "\n"
                  << "PBMB_READ: Fatal error!\n"
                  << "  PBMB_READ_DATA failed.\n";
-        return true;
+        return false;
     }
-    return false;
+    return true;
 }
 
 bool PBMB_READ_HEADER(std::istream& input, int& width, int& height, std::ostream& messages)
@@ -125,7 +125,7 @@ bool PBMB_READ_HEADER(std::istream& input, int& width, int& height, std::ostream
             messages << "\n"
                      << "PBMB_READ_HEADER - Fatal error!\n"
                      << "  End of file.\n";
-            return true;
+            return false;
         }
         const std::string_view line(buffer.data());
         if (!line.empty() && line[0] == '#')
@@ -138,23 +138,23 @@ bool PBMB_READ_HEADER(std::istream& input, int& width, int& height, std::ostream
             if (magic != "P4" && magic != "p4") {
                 printHeaderFatal(messages,
                                  "  Bad magic number = \"" + std::string(magic) + "\".\n");
-                return true;
+                return false;
             }
             state = State::Width;
         }
         if (state == State::Width) {
             const TokenResult result = scanSide(line, position, "width", width, messages);
             if (result == TokenResult::Rejected)
-                return true;
+                return false;
             if (result == TokenResult::None)
                 continue;
             state = State::Height;
         }
         const TokenResult result = scanSide(line, position, "height", height, messages);
         if (result == TokenResult::Rejected)
-            return true;
-        if (result == TokenResult::Stored)
             return false;
+        if (result == TokenResult::Stored)
+            return true;
     }
 }
 
@@ -175,7 +175,7 @@ bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height,
             messages << "\n"
                      << "PBMB_CHECK_DATA - Fatal error!\n"
                      << "  Failed reading byte " << bytesRead << "\n";
-            return true;
+            return false;
         }
         for (int x = 0; x < width; ++x) {
             const auto byte = static_cast<unsigned char>(packed[static_cast<std::size_t>(x / 8)]);
@@ -183,7 +183,7 @@ bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height,
             row[static_cast<std::size_t>(x)] = (byte >> (7 - x % 8)) & 1u;
         }
     }
-    return false;
+    return true;
 }
 
 } // namespace Trelm

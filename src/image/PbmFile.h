@@ -1,6 +1,5 @@
 #pragma once
 
-#include <iostream>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -13,18 +12,19 @@ namespace Trelm
 /// Largest width or height accepted: every coordinate must fit a 16-bit Point.
 constexpr int MAX_IMAGE_SIDE = 32767;
 
-// Each routine prints its fixed messages to the given stream, standard output by default.
+// Each routine prints its fixed messages to the given stream and, like the other readers,
+// returns true when it read what it was asked to.
 
-/// Reads a binary PBM ("P4") file into width, height and rows; true on error.
+/// Reads a binary PBM ("P4") file into width, height and rows; true when it was read.
 bool PBMB_READ(const std::string& fileName, int& width, int& height, PixelRows& rows,
-               std::ostream& messages = std::cout);
+               std::ostream& messages);
 
-/// Reads the header (magic, width, height) of a binary PBM stream; true on error.
-bool PBMB_READ_HEADER(std::istream& input, int& width, int& height,
-                      std::ostream& messages = std::cout);
+/// Reads the header (magic, width, height) of a binary PBM stream; true when it was read.
+bool PBMB_READ_HEADER(std::istream& input, int& width, int& height, std::ostream& messages);
 
-/// Reads the raster of a binary PBM stream; rows must hold height empty rows. True on error.
+/// Reads the raster of a binary PBM stream; rows must hold height empty rows. True when the
+/// whole raster was read.
 bool PBMB_READ_DATA(PixelRows& rows, std::istream& input, int width, int height,
-                    std::ostream& messages = std::cout);
+                    std::ostream& messages);
 
 } // namespace Trelm

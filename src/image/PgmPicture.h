@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iostream>
 #include <istream>
 #include <ostream>
 #include <streambuf>
@@ -25,10 +24,10 @@ class PgmPicture
     PixelRows darkPixels;
 
     /// Reads a PGM file, printing one message for the first problem; true when it was read.
-    bool readFile(const std::string& fileName, std::ostream& messages = std::cout);
+    bool readFile(const std::string& fileName, std::ostream& messages);
 
     /// Reads a PGM from a stream; fileName is only used in the messages.
-    bool read(std::istream& input, const std::string& fileName, std::ostream& messages = std::cout);
+    bool read(std::istream& input, const std::string& fileName, std::ostream& messages);
 
   private:
     bool readHeader(std::streambuf& input, bool& plain);
@@ -40,7 +39,7 @@ class PgmPicture
     bool fail(const std::string& reason);
 
     /// Where the reader's messages go while it reads, and the name they give.
-    std::ostream* messages_ = &std::cout;
+    std::ostream* messages_ = nullptr;
     std::string fileName_;
 };
 

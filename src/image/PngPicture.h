@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iostream>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -23,10 +22,10 @@ class PngPicture
     PixelRows darkPixels;
 
     /// Reads a PNG file, printing one message for the first problem; true when it was read.
-    bool readFile(const std::string& fileName, std::ostream& messages = std::cout);
+    bool readFile(const std::string& fileName, std::ostream& messages);
 
     /// Reads a PNG from a stream; fileName is only used in the messages.
-    bool read(std::istream& input, const std::string& fileName, std::ostream& messages = std::cout);
+    bool read(std::istream& input, const std::string& fileName, std::ostream& messages);
 };
 
 } // namespace Trelm

@@ -39,6 +39,7 @@ TEST_F(DetectionTest, FindsAThinCircle)
     EXPECT_NEAR(figure.centerX, 100, 2);
     EXPECT_NEAR(figure.centerY, 100, 2);
     EXPECT_NEAR(figure.majorAxis, 80, 4);
+    EXPECT_EQ(solutions[0]->engine, nullptr) << "the engine is gone with its search";
 }
 
 TEST_F(DetectionTest, FindsTwoSeparateEllipsesReproducibly)

@@ -1,14 +1,17 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <vector>
 
+#include "core/Exceptions.h"
 #include "core/Random.h"
 #include "core/Rounding.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
-using Trelm::test::bareTextThrownBy;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 TEST(Random, SeedGivesAFixedSequenceOnEveryPlatform)
 {
@@ -46,10 +49,11 @@ TEST(Random, RangesAreCoveredAndBoundsChecked)
     for (bool s : seen)
         EXPECT_TRUE(s);
     EXPECT_EQ(random.randomInt(7, 7), 7);
-    EXPECT_EQ(bareTextThrownBy([&] { random.randomInt(5, 4); }),
-              "Invalid bounds for random number generator");
-    EXPECT_EQ(bareTextThrownBy([&] { random.randomIndex(0); }),
-              "Invalid bound for random number generator");
+    EXPECT_THAT([&] { random.randomInt(5, 4); },
+                ThrowsMessage<InvalidParameterException>(
+                    StrEq("Invalid bounds for random number generator")));
+    EXPECT_THAT([&] { random.randomIndex(0); }, ThrowsMessage<InvalidParameterException>(StrEq(
+                                                    "Invalid bound for random number generator")));
 }
 
 TEST(Random, LargeCountsReachTheLastIndices)

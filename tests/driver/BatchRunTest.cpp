@@ -65,7 +65,7 @@ TEST_F(BatchRunTest, ResultImageShowsEveryInputPixelAndTheEllipseInGrey)
                                              "errors: 0\nProgram execution time: "));
 
     BinaryImage input;
-    ASSERT_TRUE(input.load(dir.file("circle.pbm")));
+    ASSERT_TRUE(input.load(dir.file("circle.pbm"), std::cout));
     const std::string pgm = readBytes(dir.file("circle_quvex++.pgm"));
     ASSERT_EQ(pgm.substr(0, 15), "P5 200 200 255\n");
     const std::string raster = pgm.substr(15);
@@ -202,8 +202,8 @@ TEST(OutputImage, WithoutChromosomesItIsTheExactInversion)
 {
     resetSettings();
     const BinaryImage source = imageFromText({"#..", ".#.", "..#"});
-    const BinaryImage output = makeOutputImage(source, {}, testRun().settings.drawReal,
-                                               testRun().settings.drawingThickness);
+    const BinaryImage output =
+        makeOutputImage(source, {}, false, testRun().settings.drawingThickness);
     EXPECT_EQ(output.rows, (PixelRows{{0, 255, 255}, {255, 0, 255}, {255, 255, 0}}));
     EXPECT_EQ(resultImageName("dir.x/pic.pbm"), "dir.x/pic_quvex++.pgm");
     EXPECT_EQ(stepImageName("pic.pbm", 12), "pic_quvex++TMP (Step 12).pgm");

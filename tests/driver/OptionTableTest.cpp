@@ -28,7 +28,7 @@ namespace
 {
 
 // What the program reads from its options.
-struct Parsed : SearchSettings {
+struct Parsed : ProgramSettings {
     std::int32_t verbosity = 0;
 };
 

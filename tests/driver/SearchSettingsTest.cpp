@@ -114,12 +114,13 @@ class SearchSettingsTest : public ::testing::Test
         arguments.insert(arguments.begin(), "korvath");
         CoutCapture capture;
         const bool stop = parseOptions(static_cast<int>(arguments.size()), arguments.data(),
-                                       testRun().settings, testRun().verbosity);
+                                       settings, testRun().verbosity);
         output = capture.text();
         return stop;
     }
 
     std::string output;
+    ProgramSettings settings;
 
   private:
     TempDir dir_;
@@ -161,22 +162,22 @@ TEST_F(SearchSettingsTest, CommandLineBeatsConfigurationBeatsDefaults)
     writeConfig("verbose=5\nevaluations=2000\nprogress=true\nimage-files=c.pbm\n");
     ASSERT_FALSE(parse({"-V", "0", "a.pbm", "-i", "b.pbm"}));
     EXPECT_EQ(testRun().verbosity, 0);
-    EXPECT_EQ(testRun().settings.evaluations, 2000u);
-    EXPECT_TRUE(testRun().settings.progress);
-    EXPECT_EQ(testRun().settings.imageFiles, (std::vector<std::string>{"a.pbm", "b.pbm", "c.pbm"}));
+    EXPECT_EQ(settings.evaluations, 2000u);
+    EXPECT_TRUE(settings.progress);
+    EXPECT_EQ(settings.imageFiles, (std::vector<std::string>{"a.pbm", "b.pbm", "c.pbm"}));
 
     ASSERT_FALSE(parse({"-e", "500", "-P", "-r", "-T", "0.5", "x.pbm"}));
-    EXPECT_EQ(testRun().settings.evaluations, 500u);
-    EXPECT_TRUE(testRun().settings.drawReal);
-    EXPECT_EQ(testRun().settings.tracingProbability, 0.5);
+    EXPECT_EQ(settings.evaluations, 500u);
+    EXPECT_TRUE(settings.drawReal);
+    EXPECT_EQ(settings.tracingProbability, 0.5);
 }
 
 TEST_F(SearchSettingsTest, ConfigurationFileAloneCanNameTheImages)
 {
     writeConfig("image-files=one.pbm\nimage-files=two.pbm\nmutation-rate=2.5\n");
     ASSERT_FALSE(parse({}));
-    EXPECT_EQ(testRun().settings.imageFiles, (std::vector<std::string>{"one.pbm", "two.pbm"}));
-    EXPECT_EQ(testRun().settings.mutationRate, 2.5); // out-of-range values are kept
+    EXPECT_EQ(settings.imageFiles, (std::vector<std::string>{"one.pbm", "two.pbm"}));
+    EXPECT_EQ(settings.mutationRate, 2.5); // out-of-range values are kept
 }
 
 TEST_F(SearchSettingsTest, LibraryErrorsEndBeforeAnyImage)
@@ -399,11 +400,11 @@ TEST_F(SearchSettingsTest, CountsWithoutAnUpperBoundTakeTheirWholeRange)
 {
     ASSERT_FALSE(parse({"-e", "4294967295", "--max-tracing", "4294967295", "-j", "4294967295", "-p",
                         "0", "a.pbm"}));
-    EXPECT_EQ(testRun().settings.evaluations, 4294967295u);
-    EXPECT_EQ(testRun().settings.maxTracing, 4294967295u);
-    EXPECT_EQ(testRun().settings.jobs, 4294967295u);
+    EXPECT_EQ(settings.evaluations, 4294967295u);
+    EXPECT_EQ(settings.maxTracing, 4294967295u);
+    EXPECT_EQ(settings.jobs, 4294967295u);
     ASSERT_FALSE(parse({"-e", "-0", "-V", "25", "a.pbm"}));
-    EXPECT_EQ(testRun().settings.evaluations, 0u);
+    EXPECT_EQ(settings.evaluations, 0u);
     EXPECT_EQ(testRun().verbosity, 25);
 }
 
@@ -435,11 +436,11 @@ TEST_F(SearchSettingsTest, ProbabilitiesOutOfRangeAreKept)
 {
     ASSERT_FALSE(
         parse({"-c", "-3", "-T", "7", "--min-completeness", "-1", "-m", "-5", "-d", "2", "a.pbm"}));
-    EXPECT_EQ(testRun().settings.crossoverRate, -3.0);
-    EXPECT_EQ(testRun().settings.tracingProbability, 7.0);
-    EXPECT_EQ(testRun().settings.minCompleteness, -1.0);
-    EXPECT_EQ(testRun().settings.mutationRate, -5.0);
-    EXPECT_EQ(testRun().settings.discardProportion, 2.0);
+    EXPECT_EQ(settings.crossoverRate, -3.0);
+    EXPECT_EQ(settings.tracingProbability, 7.0);
+    EXPECT_EQ(settings.minCompleteness, -1.0);
+    EXPECT_EQ(settings.mutationRate, -5.0);
+    EXPECT_EQ(settings.discardProportion, 2.0);
 }
 
 // Each bound, just inside and just outside; the cluster size is the default 40 unless given.

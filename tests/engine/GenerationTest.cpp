@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
+#include "core/Exceptions.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 namespace
 {
@@ -177,8 +180,9 @@ TEST_F(GenerationTest, MutationBoundsOnSmallClusters)
     EXPECT_NO_THROW(engine->newGeneration());
 
     testRun().settings.mutationRate = 0.5; // E = 1, A = 2, M = 1: positions 2 to 1
-    EXPECT_EQ(bareTextThrownBy([&] { engine->newGeneration(); }),
-              "Invalid bounds for random number generator");
+    EXPECT_THAT([&] { engine->newGeneration(); },
+                ThrowsMessage<InvalidParameterException>(
+                    StrEq("Invalid bounds for random number generator")));
     // The failed turn released what it had built; the engine still holds the old cluster.
     EXPECT_EQ(engine->clusters.size(), 1u);
 }

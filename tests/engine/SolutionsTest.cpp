@@ -6,6 +6,7 @@
 
 #include "EngineFixture.h"
 #include "geometry/Pi.h"
+#include "measure/SolutionFit.h"
 
 using namespace Trelm;
 using namespace Trelm::test;
@@ -198,18 +199,21 @@ TEST_F(SolutionsTest, CandidateWithoutSupportStaysInItsClusterAndClearsNothing)
     testRun().settings.validate = true;
     testRun().verbosity = 3;
     addCluster({make(0.95, 0.1)});
+    const BinaryImage whole = engine->image;
     // The first ellipse leaves the image; the circle stays.
     for (int y = 20; y < 100; ++y)
         for (int x = 10; x < 110; ++x)
             engine->image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 0;
-    const BinaryImage before = engine->image;
     CoutCapture capture;
     EXPECT_TRUE(engine->checkSolutions(solutions));
-    EXPECT_TRUE(engine->checkSolutions(solutions)); // refused again, from memory
+    // Refused again from memory: only a solution taking pixels makes the engine look again, so
+    // the ellipse drawn back behind its back does not count.
+    engine->image = whole;
+    EXPECT_TRUE(engine->checkSolutions(solutions));
     EXPECT_TRUE(solutions.empty());
     ASSERT_EQ(engine->clusters.size(), 1u);
     EXPECT_DOUBLE_EQ(engine->clusters.front().best()->completeness, 0.95);
-    EXPECT_EQ(engine->image.rows, before.rows);
+    EXPECT_EQ(engine->image.rows, whole.rows);
     EXPECT_EQ(capture.text(), "");
 }
 
@@ -238,6 +242,35 @@ TEST_F(SolutionsTest, RefinedSolutionHasSubPixelParameters)
     EXPECT_NEAR(solution->refined->majorAxis, 80.0, 0.3);
     EXPECT_NEAR(solution->refined->minorAxis, 50.0, 0.3);
     EXPECT_NEAR(std::remainder(solution->refined->angle, PI), 0.0, 0.01);
+}
+
+TEST_F(SolutionsTest, SolutionWhoseRefitFailsIsNotRefined)
+{
+    testRun().settings.refine = true;
+    addCluster({make(0.95, 0.1)});
+    for (auto& row : engine->image.rows)
+        std::fill(row.begin(), row.end(), 0);
+    engine->checkSolutions(solutions);
+    ASSERT_EQ(solutions.size(), 1u);
+    EXPECT_FALSE(static_cast<EllipseChromosome*>(solutions[0])->refined.has_value());
+}
+
+TEST_F(SolutionsTest, RefitReadsRowsShorterThanTheWidthAsInactive)
+{
+    // A file cut short leaves empty rows: they must read as the blank rows they stand for.
+    const Ellipse figure = onEllipse()->figure;
+    BinaryImage blanked = engine->image;
+    BinaryImage cut = blanked;
+    for (std::size_t y = 60; y < 200; ++y) {
+        std::fill(blanked.rows[y].begin(), blanked.rows[y].end(), 0);
+        cut.rows[y] = {};
+    }
+    EllipseParameters fromBlanked{}, fromCut{};
+    ASSERT_TRUE(SolutionFit::refit(blanked, figure, fromBlanked));
+    ASSERT_TRUE(SolutionFit::refit(cut, figure, fromCut));
+    EXPECT_EQ(fromCut.centerX, fromBlanked.centerX);
+    EXPECT_EQ(fromCut.centerY, fromBlanked.centerY);
+    EXPECT_EQ(fromCut.majorAxis, fromBlanked.majorAxis);
 }
 
 TEST_F(SolutionsTest, ValidatedPartialOutlineIsPromotedOnceMatureOnlyWithEnoughOfIt)

@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes = fuzz::bytesOf(data, size);
     std::istringstream input(bytes);
     BmpPicture picture;
-    const bool read = picture.read(input, "fuzz.bmp");
+    const bool read = picture.read(input, "fuzz.bmp", std::cout);
 
     const std::string path = (fuzz::scratchFolder() / "fuzz.bmp").string();
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
     BinaryImage image;
-    const bool loaded = image.load(path);
+    const bool loaded = image.load(path, std::cout);
     if (read != loaded)
         std::abort();
     if (!read)

@@ -40,7 +40,7 @@ int fuzzGreyReader(const std::uint8_t* data, std::size_t size, const std::string
     const std::string bytes = bytesOf(data, size);
     std::istringstream input(bytes);
     Picture picture;
-    const bool read = picture.read(input, "fuzz" + extension);
+    const bool read = picture.read(input, "fuzz" + extension, std::cout);
 
     const std::string path = (scratchFolder() / ("fuzz" + extension)).string();
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));

@@ -20,7 +20,7 @@ namespace
 
 constexpr std::size_t MAX_ARGUMENTS = 64;
 
-bool withinBounds(const SearchSettings& s)
+bool withinBounds(const ProgramSettings& s)
 {
     const bool finite = std::isfinite(s.eliteProportion) && std::isfinite(s.discardProportion) &&
                         std::isfinite(s.crossoverRate) && std::isfinite(s.mutationRate) &&
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzz::WorkingFolder folder;
     std::ofstream("settings.cfg", std::ios::binary) << bytes.substr(0, end);
-    SearchSettings settings;
+    ProgramSettings settings;
     std::int32_t verbosity = 0;
     const bool stop =
         parseOptions(static_cast<int>(arguments.size()), arguments.data(), settings, verbosity);

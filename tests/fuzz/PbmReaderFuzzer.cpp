@@ -22,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream input(fuzz::bytesOf(data, size));
     int width = 0;
     int height = 0;
-    if (PBMB_READ_HEADER(input, width, height))
+    if (!PBMB_READ_HEADER(input, width, height, std::cout))
         return 0;
     if (width < 1 || width > MAX_IMAGE_SIDE || height < 1 || height > MAX_IMAGE_SIDE)
         std::abort();
     PixelRows rows(static_cast<std::size_t>(height));
-    if (PBMB_READ_DATA(rows, input, width, height))
+    if (!PBMB_READ_DATA(rows, input, width, height, std::cout))
         return 0;
     for (const auto& row : rows) {
         if (row.size() != static_cast<std::size_t>(width))

@@ -124,8 +124,12 @@ bool acceptedSettings(const std::vector<std::string>& words, RunContext& context
         arguments.push_back(word.c_str());
     // No settings.cfg can be read from the scratch folder.
     fuzz::WorkingFolder folder;
-    return !parseOptions(static_cast<int>(arguments.size()), arguments.data(), context.settings,
-                         context.verbosity);
+    // The program's own settings (step images, jobs) play no part in one search.
+    ProgramSettings settings;
+    const bool stop = parseOptions(static_cast<int>(arguments.size()), arguments.data(), settings,
+                                   context.verbosity);
+    context.settings = settings;
+    return !stop;
 }
 
 [[noreturn]] void fail(const char* what)
@@ -151,8 +155,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RunContext context;
     if (!acceptedSettings(words, context))
         return 0;
-    context.settings.progress = false; // no step images on disk
-    context.settings.jobs = 1;
     context.output = &fuzz::nullStream();
     context.random.seed(311);
     BinaryImage image = imageFrom(in, width, height);
@@ -164,8 +166,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ImageSearch::runSteps(engine, solutions);
     } catch (const std::exception& error) {
         fail(error.what());
-    } catch (const char* text) {
-        fail(text);
     }
     return 0;
 }

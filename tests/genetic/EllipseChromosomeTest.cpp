@@ -87,16 +87,6 @@ TEST_F(EllipseChromosomeTest, CopyKeepsFitnessAgeAndReviewedButNotShares)
     EXPECT_EQ(copy.figure.points, source->figure.points);
 }
 
-TEST_F(EllipseChromosomeTest, PointAccessCountsRepeatedPoints)
-{
-    auto chromosome = onEllipse();
-    chromosome->figure.points = {Point{1, 2}, Point{1, 2}, Point{3, 4}};
-    ASSERT_EQ(chromosome->pointCount(), 3);
-    std::vector<Point> copied(3);
-    chromosome->copyPoints(copied.data());
-    EXPECT_EQ(copied, chromosome->figure.points);
-}
-
 TEST_F(EllipseChromosomeTest, DrawRealPaintsMatchedPixels)
 {
     auto chromosome = onEllipse();

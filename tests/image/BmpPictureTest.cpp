@@ -80,7 +80,7 @@ ReadResult readBmp(const std::string& data)
     ReadResult result{false, {}, ""};
     std::istringstream in(data);
     CoutCapture capture;
-    result.ok = result.picture.read(in, "x.bmp");
+    result.ok = result.picture.read(in, "x.bmp", std::cout);
     result.output = capture.text();
     return result;
 }
@@ -242,7 +242,7 @@ TEST(BmpPicture, MissingFileIsReported)
 {
     BmpPicture picture;
     CoutCapture capture;
-    EXPECT_FALSE(picture.readFile("/nonexistent/x.bmp"));
+    EXPECT_FALSE(picture.readFile("/nonexistent/x.bmp", std::cout));
     EXPECT_EQ(capture.text(), "EasyBMP Error: Cannot open file /nonexistent/x.bmp for input.\n");
 }
 
@@ -253,7 +253,7 @@ TEST(BmpPicture, LoadsIntoABinaryImageDarkPixelsActive)
     writeBytes(dir.file("p.bmp"), header(54, 2, 2, 24) + bytes({0, 0, 0, 127, 127, 127, 0, 0}) +
                                       bytes({128, 128, 128, 255, 255, 255, 0, 0}));
     BinaryImage image;
-    ASSERT_TRUE(image.load(dir.file("p.bmp")));
+    ASSERT_TRUE(image.load(dir.file("p.bmp"), std::cout));
     EXPECT_EQ(image.width, 2);
     EXPECT_EQ(image.height, 2);
     EXPECT_EQ(image.rows, (PixelRows{{0, 0}, {1, 1}}));

@@ -395,41 +395,6 @@ TEST(DistanceBound, StaysALowerBoundAfterClearing)
     }
 }
 
-TEST(AdvanceDecision, MatchesTheStepwiseRecurrence)
-{
-    Dice dice(3);
-    for (int round = 0; round < 4000; ++round) {
-        const std::int64_t b = dice.chance(0.3) ? dice.between(1, 5) : dice.between(1, 65535);
-        std::int64_t a = dice.between(0, static_cast<int>(b));
-        if (dice.chance(0.1))
-            a = dice.chance(0.5) ? 0 : b;
-        // A starting state reached by the walk itself.
-        std::int64_t decision = 2 * a - b;
-        for (int i = dice.between(0, 300); i > 0; --i)
-            decision += decision > 0 ? 2 * a - 2 * b : 2 * a;
-        std::int64_t stepwise = decision;
-        std::int64_t moves = 0;
-        const int length = dice.between(0, 1500);
-        for (int n = 0; n <= length; ++n) {
-            const DecisionAdvance jump = advanceDecision(decision, a, b, n);
-            ASSERT_EQ(jump.decision, stepwise) << "a " << a << " b " << b << " n " << n;
-            ASSERT_EQ(jump.minorMoves, moves) << "a " << a << " b " << b << " n " << n;
-            if (stepwise > 0) {
-                stepwise += 2 * a - 2 * b;
-                ++moves;
-            } else {
-                stepwise += 2 * a;
-            }
-        }
-    }
-    // Full 16-bit spans, far past one jump.
-    const DecisionAdvance far = advanceDecision(2 * 65535 - 65535, 65535, 65535, 65535);
-    EXPECT_EQ(far.minorMoves, 65535);
-    EXPECT_EQ(advanceDecision(-1, 0, 1, 65535).minorMoves, 0);
-    const DecisionAdvance slope = advanceDecision(2 * 1 - 65535, 1, 65535, 65535);
-    EXPECT_EQ(slope.minorMoves, 1); // one minor move, at the middle of the line
-}
-
 TEST(ExactQuotient, MatchesDivisionForEveryDivisor)
 {
     Dice dice(9);

@@ -25,7 +25,7 @@ HeaderResult readHeader(const std::string& text)
     std::istringstream in(text);
     HeaderResult result{false, -1, -1, ""};
     CoutCapture capture;
-    result.failed = PBMB_READ_HEADER(in, result.width, result.height);
+    result.failed = !PBMB_READ_HEADER(in, result.width, result.height, std::cout);
     result.output = capture.text();
     return result;
 }
@@ -98,7 +98,7 @@ TEST(PbmData, ReadsMostSignificantBitFirstAndIgnoresPadding)
     // 10 x 2: two bytes per row; the low 6 bits of each second byte are padding.
     std::istringstream in(std::string("\xA0\x7F\x01\xC0", 4));
     PixelRows rows(2);
-    ASSERT_FALSE(PBMB_READ_DATA(rows, in, 10, 2));
+    ASSERT_TRUE(PBMB_READ_DATA(rows, in, 10, 2, std::cout));
     EXPECT_EQ(rows[0], (std::vector<std::uint8_t>{1, 0, 1, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(rows[1], (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 1, 1, 1}));
 }
@@ -108,7 +108,7 @@ TEST(PbmData, ShortRasterReportsTheBytesRead)
     std::istringstream in(std::string("\xFF\xFF\xFF", 3));
     PixelRows rows(2);
     CoutCapture capture;
-    EXPECT_TRUE(PBMB_READ_DATA(rows, in, 10, 2));
+    EXPECT_FALSE(PBMB_READ_DATA(rows, in, 10, 2, std::cout));
     EXPECT_EQ(capture.text(), "\nPBMB_CHECK_DATA - Fatal error!\n  Failed reading byte 3\n");
 }
 
@@ -119,17 +119,17 @@ TEST(PbmFile, ReadsAWholeFileAndReportsFailures)
     int width = 0;
     int height = 0;
     PixelRows rows;
-    ASSERT_FALSE(PBMB_READ(dir.file("ok.pbm"), width, height, rows));
+    ASSERT_TRUE(PBMB_READ(dir.file("ok.pbm"), width, height, rows, std::cout));
     EXPECT_EQ(width, 10);
     EXPECT_EQ(height, 2);
     EXPECT_EQ(rows[1][9], 1);
 
     CoutCapture capture;
-    EXPECT_TRUE(PBMB_READ(dir.file("missing.pbm"), width, height, rows));
+    EXPECT_FALSE(PBMB_READ(dir.file("missing.pbm"), width, height, rows, std::cout));
     writeBytes(dir.file("short.pbm"), std::string("P4\n10 2\n\xFF\xFF\xFF", 11));
-    EXPECT_TRUE(PBMB_READ(dir.file("short.pbm"), width, height, rows));
+    EXPECT_FALSE(PBMB_READ(dir.file("short.pbm"), width, height, rows, std::cout));
     writeBytes(dir.file("bad.pbm"), "P1\n1 1\n0\n");
-    EXPECT_TRUE(PBMB_READ(dir.file("bad.pbm"), width, height, rows));
+    EXPECT_FALSE(PBMB_READ(dir.file("bad.pbm"), width, height, rows, std::cout));
     EXPECT_EQ(capture.text(),
               "\nPBMB_READ: Fatal error!\n  Cannot open the input file " + dir.file("missing.pbm") +
                   "\n"
@@ -147,7 +147,7 @@ TEST(PbmFile, HugeClaimedHeightFailsWithoutAllocatingTheRaster)
     int height = 0;
     PixelRows rows;
     CoutCapture capture;
-    EXPECT_TRUE(PBMB_READ(dir.file("liar.pbm"), width, height, rows));
+    EXPECT_FALSE(PBMB_READ(dir.file("liar.pbm"), width, height, rows, std::cout));
     EXPECT_THAT(capture.text(), HasSubstr("Failed reading byte 1\n"));
     // Only the first row was allocated.
     EXPECT_EQ(rows[0].size(), 32767u);

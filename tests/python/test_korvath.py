@@ -86,7 +86,8 @@ def test_same_ellipses_as_the_program(tmp_path, options, keywords):
         for field in ["center_x", "center_y", "major_axis", "minor_axis", "angle",
                       "completeness", "distance"]:
             assert float(row[field]) == e[field], field
-        assert bool(e["refined"]) == ("refine" in keywords)
+        # A solution whose refit failed keeps whole pixels and is not refined.
+        assert not e["refined"] or "refine" in keywords
 
 
 def test_arrays_are_active_where_non_zero_whatever_their_type_and_layout():
@@ -170,9 +171,8 @@ def test_unreadable_files_raise_the_readers_message(tmp_path):
     broken.write_bytes(b"P4\n10 10\n\x00")
     with pytest.raises(korvath.Error) as raised:
         korvath.read_image(broken)
-    assert str(raised.value) and "\n" not in str(raised.value)[:1]
-    with pytest.raises(korvath.Error):
-        korvath.read_image(tmp_path / "missing.pbm")
+    assert str(raised.value) == ("PBMB_CHECK_DATA - Fatal error!\n  Failed reading byte 1\n\n"
+                                 "PBMB_READ: Fatal error!\n  PBMB_READ_DATA failed.")
 
 
 def test_full_output_tells_the_budget_and_why_it_stopped():

@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 
 #include "core/RunContext.h"
-#include "engine/ClusterGA.h"
 
 #ifndef KORVATH_EXECUTABLE
 #define KORVATH_EXECUTABLE "korvath"
@@ -40,6 +39,7 @@ RunContext& testRun()
 void resetSettings()
 {
     testRun() = RunContext();
+    testRun().output = &std::cout;
     testRun().verbosity = 0;
     testRun().random.seed(311);
 }
@@ -137,17 +137,6 @@ std::string readBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::unique_ptr<EllipseChromosome> chromosomeWithGenes(ClusterGA& engine,
-                                                       const std::array<Point, 5>& genes)
-{
-    auto chromosome = std::make_unique<EllipseChromosome>(&engine);
-    chromosome->genes = genes;
-    chromosome->figure = Ellipse();
-    chromosome->valid = false;
-    chromosome->computeFigure();
-    return chromosome;
 }
 
 std::array<Point, 5> pointsOnEllipse(double cx, double cy, double a, double b, double theta)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -7,8 +8,6 @@
 #include <vector>
 
 #include "core/RunContext.h"
-#include "engine/ClusterGA.h"
-#include "genetic/EllipseChromosome.h"
 #include "image/BinaryImage.h"
 
 namespace Trelm::test
@@ -44,17 +43,6 @@ class CoutCapture
     std::streambuf* saved_;
 };
 
-/// The bare message text thrown by f, or "" when it throws none.
-template <typename F> std::string bareTextThrownBy(F f)
-{
-    try {
-        f();
-    } catch (const char* message) {
-        return message;
-    }
-    return "";
-}
-
 /// The run context the tests of this thread search with.
 RunContext& testRun();
 
@@ -86,11 +74,6 @@ void writeBytes(const std::string& path, const std::string& bytes);
 
 /// Reads a whole file as bytes.
 std::string readBytes(const std::string& path);
-
-/// A chromosome of the engine with the given genes, its figure computed and evaluated. The
-/// engine's image must not be depleted.
-std::unique_ptr<EllipseChromosome> chromosomeWithGenes(ClusterGA& engine,
-                                                       const std::array<Point, 5>& genes);
 
 /// Five points of the ellipse with centre (cx, cy), semi-axes a, b and angle theta, rounded.
 std::array<Point, 5> pointsOnEllipse(double cx, double cy, double a, double b, double theta);

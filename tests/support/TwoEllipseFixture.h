@@ -8,6 +8,7 @@
 #include "core/RunContext.h"
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
+#include "support/EngineSupport.h"
 #include "support/TestSupport.h"
 
 namespace Trelm::test

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "engine/SupportCheck.h"
+#include "measure/SupportCheck.h"
 #include "support/TestSupport.h"
 
 using namespace Trelm;
@@ -92,19 +92,19 @@ TEST(SupportCheckTest, BinomialTailStaysFiniteFarOutInTheTail)
     EXPECT_LE(SupportCheck::log10BinomialTail(2000, 10, 0.5), 0.0);
 }
 
-TEST(SupportCheckTest, TestCountGrowsWithTheImage)
+TEST(SupportCheckTest, RowsShorterThanTheWidthAreInactiveBeyondTheirEnd)
 {
-    const BinaryImage small = blankImage(100, 100);
-    const BinaryImage large = blankImage(1000, 100);
-    EXPECT_DOUBLE_EQ(SupportCheck(small).log10TestCount(), 10.0);
-    EXPECT_DOUBLE_EQ(SupportCheck(large).log10TestCount(), 12.5);
-    // In a full image the five-pixel candidates outnumber the geometric count: C(10000, 5).
-    BinaryImage full = blankImage(100, 100);
-    for (auto& row : full.rows)
-        std::fill(row.begin(), row.end(), 1);
-    full.rebuildActivePoints();
-    EXPECT_NEAR(SupportCheck(full).log10TestCount(),
-                std::log10(10000.0 * 9999 * 9998 * 9997 * 9996 / 120), 1e-9);
+    // A file cut short leaves empty rows: they must read as the blank rows they stand for.
+    BinaryImage blanked = imageWithEllipse();
+    BinaryImage cut = blanked;
+    for (std::size_t y = 80; y < 160; ++y) {
+        std::fill(blanked.rows[y].begin(), blanked.rows[y].end(), 0);
+        cut.rows[y] = {};
+    }
+    const SupportCheck::Measure expected = SupportCheck(blanked).measure(DRAWN);
+    const SupportCheck::Measure measured = SupportCheck(cut).measure(DRAWN);
+    EXPECT_EQ(measured.samples, expected.samples);
+    EXPECT_EQ(measured.supported, expected.supported);
 }
 
 TEST(SupportCheckTest, DrawnEllipseIsAccepted)

@@ -1,4 +1,4 @@
-#include "core/SettingsBounds.h"
+#include "api/SettingsBounds.h"
 
 #include "core/Rounding.h"
 

@@ -1,4 +1,4 @@
-#include "engine/SupportCheck.h"
+#include "measure/SupportCheck.h"
 
 #include <algorithm>
 #include <cmath>
@@ -115,8 +115,11 @@ bool SupportCheck::inside(double x, double y) const
 
 bool SupportCheck::active(int x, int y) const
 {
-    return x >= 0 && y >= 0 && x < image_.width && y < image_.height &&
-           image_.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] != 0;
+    if (x < 0 || y < 0 || x >= image_.width || y >= image_.height)
+        return false;
+    // A file cut short leaves rows shorter than the width, inactive beyond their end.
+    const auto& row = image_.rows[static_cast<std::size_t>(y)];
+    return static_cast<std::size_t>(x) < row.size() && row[static_cast<std::size_t>(x)] != 0;
 }
 
 // Whether the active pixels around (x, y) run along the tangent: the principal axis of their

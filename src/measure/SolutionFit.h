@@ -1,7 +1,7 @@
 #pragma once
 
-#include "geometry/ConicFit.h"
 #include "geometry/Ellipse.h"
+#include "geometry/EllipseParameters.h"
 #include "image/BinaryImage.h"
 
 namespace Trelm

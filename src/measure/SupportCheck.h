@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/ConicFit.h"
 #include "geometry/Ellipse.h"
+#include "geometry/EllipseParameters.h"
 #include "image/BinaryImage.h"
 
 namespace Trelm

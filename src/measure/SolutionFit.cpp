@@ -1,9 +1,11 @@
-#include "engine/SolutionFit.h"
+#include "measure/SolutionFit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+#include "geometry/ConicFit.h"
 
 namespace Trelm
 {
@@ -34,9 +36,11 @@ std::vector<PlanePoint> pixelsAround(const BinaryImage& image, const std::vector
     for (const Point& p : outline) {
         for (int y = std::max(0, p.y - GATHER_RADIUS);
              y <= std::min(image.height - 1, p.y + GATHER_RADIUS); ++y) {
+            // A file cut short leaves rows shorter than the width, inactive beyond their end.
             const auto& row = image.rows[static_cast<std::size_t>(y)];
-            for (int x = std::max(0, p.x - GATHER_RADIUS);
-                 x <= std::min(image.width - 1, p.x + GATHER_RADIUS); ++x)
+            const int end = std::min(static_cast<int>(row.size()), image.width) - 1;
+            for (int x = std::max(0, p.x - GATHER_RADIUS); x <= std::min(end, p.x + GATHER_RADIUS);
+                 ++x)
                 if (row[static_cast<std::size_t>(x)] != 0)
                     keys.push_back(y * 65536 + x);
         }

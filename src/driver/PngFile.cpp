@@ -1,4 +1,4 @@
-#include "image/PngFile.h"
+#include "driver/PngFile.h"
 
 #include <csetjmp>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include <png.h>
 
-#include "core/ReplacingFile.h"
+#include "driver/ReplacingFile.h"
 
 namespace Trelm
 {

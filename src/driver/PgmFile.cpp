@@ -1,6 +1,6 @@
-#include "image/PgmFile.h"
+#include "driver/PgmFile.h"
 
-#include "core/ReplacingFile.h"
+#include "driver/ReplacingFile.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "core/ReplacingFile.h"
+#include "driver/ReplacingFile.h"
 
 #include <atomic>
 #include <cerrno>
