@@ -29,7 +29,6 @@ class ChainSeeder
     void renew();
     /// Whether every chain has retired.
     bool exhausted() const { return liveCount_ == 0; }
-    const EdgeChains& chains() const { return chains_; }
 
     /// Candidates a chain seeds before it retires.
     static constexpr std::uint32_t SEEDS_PER_CHAIN = 20;
