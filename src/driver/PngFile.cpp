@@ -7,6 +7,7 @@
 #include <png.h>
 
 #include "driver/ReplacingFile.h"
+#include "image/PngMessages.h"
 
 namespace Trelm
 {
@@ -40,21 +41,13 @@ void flushStream(png_structp png) noexcept
     static_cast<Encoding*>(png_get_io_ptr(png))->output->flush();
 }
 
-[[noreturn]] void onError(png_structp png, png_const_charp text) noexcept
-{
-    Encoding& encoding = *static_cast<Encoding*>(png_get_error_ptr(png));
-    std::strncpy(encoding.error.data(), text, encoding.error.size() - 1);
-    png_longjmp(png, 1);
-}
-
-void onWarning(png_structp, png_const_charp) noexcept {}
-
 // The write and information structures, destroyed together however the writing ends.
 class WriteHandles
 {
   public:
     explicit WriteHandles(Encoding& encoding)
-        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, &encoding, onError, onWarning)),
+        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, &encoding, keepPngError<Encoding>,
+                                       dropPngWarning)),
           info_(png_ == nullptr ? nullptr : png_create_info_struct(png_))
     {
     }

@@ -10,6 +10,7 @@
 
 #include "image/GreyLevel.h"
 #include "image/PbmFile.h"
+#include "image/PngMessages.h"
 
 namespace Trelm
 {
@@ -50,22 +51,13 @@ void readFromStream(png_structp png, png_bytep data, std::size_t length) noexcep
     }
 }
 
-[[noreturn]] void onError(png_structp png, png_const_charp text) noexcept
-{
-    Decoding& decoding = *static_cast<Decoding*>(png_get_error_ptr(png));
-    std::strncpy(decoding.error.data(), text, decoding.error.size() - 1);
-    png_longjmp(png, 1);
-}
-
-// A warning (an unknown colour profile, a damaged optional chunk) changes no pixel.
-void onWarning(png_structp, png_const_charp) noexcept {}
-
 // The read and information structures, destroyed together however the reading ends.
 class ReadHandles
 {
   public:
     explicit ReadHandles(Decoding& decoding)
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &decoding, onError, onWarning)),
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &decoding, keepPngError<Decoding>,
+                                      dropPngWarning)),
           info_(png_ == nullptr ? nullptr : png_create_info_struct(png_))
     {
     }
