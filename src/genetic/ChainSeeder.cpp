@@ -36,12 +36,6 @@ double endGap(const EdgeChain& a, const EdgeChain& b)
     return gap;
 }
 
-bool activeIn(const BinaryImage& image, Point p)
-{
-    const auto& row = image.rows[static_cast<std::size_t>(p.y)];
-    return static_cast<std::size_t>(p.x) < row.size() && row[static_cast<std::size_t>(p.x)] != 0;
-}
-
 } // namespace
 
 ChainSeeder::ChainSeeder(EdgeChains chains)
@@ -111,8 +105,9 @@ std::uint32_t ChainSeeder::drawChain(RandomGenerator& random)
 bool ChainSeeder::isAlive(std::uint32_t chain, const BinaryImage& image) const
 {
     const std::vector<Point>& pixels = chains_[chain].pixels;
-    const auto active = std::count_if(pixels.begin(), pixels.end(),
-                                      [&image](Point p) { return activeIn(image, p); });
+    const auto active = std::count_if(pixels.begin(), pixels.end(), [&image](Point p) {
+        return pixelSet(image.rows, p.x, p.y, image.width, image.height);
+    });
     return static_cast<double>(active) >= ALIVE_SHARE * static_cast<double>(pixels.size());
 }
 

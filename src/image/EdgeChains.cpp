@@ -132,13 +132,7 @@ struct EdgeChains::Tracer {
     {
     }
 
-    bool active(int x, int y) const
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return false;
-        const auto& row = rows[static_cast<std::size_t>(y)];
-        return static_cast<std::size_t>(x) < row.size() && row[static_cast<std::size_t>(x)] != 0;
-    }
+    bool active(int x, int y) const { return pixelSet(rows, x, y, width, height); }
     std::size_t index(int x, int y) const
     {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +

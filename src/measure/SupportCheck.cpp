@@ -115,11 +115,7 @@ bool SupportCheck::inside(double x, double y) const
 
 bool SupportCheck::active(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= image_.width || y >= image_.height)
-        return false;
-    // A file cut short leaves rows shorter than the width, inactive beyond their end.
-    const auto& row = image_.rows[static_cast<std::size_t>(y)];
-    return static_cast<std::size_t>(x) < row.size() && row[static_cast<std::size_t>(x)] != 0;
+    return pixelSet(image_.rows, x, y, image_.width, image_.height);
 }
 
 // Whether the active pixels around (x, y) run along the tangent: the principal axis of their
