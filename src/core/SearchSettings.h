@@ -36,6 +36,8 @@ struct SearchSettings {
     std::int32_t maxAxis = 400;
     /// Turns on arcs, validate, refine and a max-axis of 0 where no option says otherwise.
     bool robust = false;
+    /// Seed of each image's random generator: every image starts from it.
+    std::uint32_t seed = 311;
 };
 
 } // namespace Trelm

@@ -145,7 +145,7 @@ RunContext BatchRun::contextForImage(std::ostream& out) const
     RunContext context;
     context.settings = settings_;
     context.verbosity = verbosity_;
-    context.random.seed(ImageSearch::IMAGE_SEED);
+    context.random.seed(settings_.seed);
     context.output = &out;
     return context;
 }

@@ -109,6 +109,8 @@ class ClusterGA : public SearchHost
     /// Whether the candidate passes a solution criterion; fitted receives the refit the support
     /// check made of it, if any.
     bool isSolution(const Chromosome& candidate, std::optional<EllipseParameters>& fitted);
+    /// Promotes the clusters' bests that pass to solutions; returns how many clusters are bad.
+    std::size_t promoteSolutions(SharedChromosomes& solutions);
     /// Whether the figure's support in the image is beyond chance, by the stricter rule of a
     /// partial outline when partial; remembers a refusal until the image next loses pixels.
     /// fitted receives the refit an accepted figure was checked on.
@@ -133,6 +135,8 @@ class ClusterGA : public SearchHost
     std::optional<ChainSeeder> seeder_;
     /// Pixels were removed since the bound was built: a rebuild would tighten it.
     bool boundIsLoose_ = false;
+    /// The search is about to end: every best is judged as if it had held its cluster.
+    bool lastLook_ = false;
     const SearchSettings& settings_;
 };
 

@@ -33,6 +33,15 @@ constexpr std::int32_t FAILED_CREATION_LIMIT = 200;
 // placed a few dozen ways. Measured on real edge maps, a count this size keeps three in five
 // detections true where the image's own count refuses most real ones among clutter.
 constexpr double CHAIN_LOG10_TESTS = 8.0;
+// Small loops of clutter (letters, texture) are common on real edge maps and offer the binomial
+// test too few samples: under edge chains an ellipse with a semi-minor axis below this many
+// pixels needs this share of its outline supported.
+constexpr double CHAIN_SMALL_MINOR = 8.0;
+constexpr double CHAIN_SMALL_SHARE = 0.9;
+// Chains offer partial outlines through arcs of unrelated curves: on real edge maps such
+// ellipses reached 10^-70 expected false alarms, where a true arc of half an outline passes
+// far below that.
+constexpr double CHAIN_PARTIAL_LOG10_FALSE_ALARMS = -75.0;
 // Half side of the square cleared around a solution's outline under edge chains: the matched
 // stroke and its neighbours, not the drawing thickness, so that close concentric outlines
 // survive the first one found.
@@ -58,7 +67,8 @@ bool ClusterGA::isSolution(const Chromosome& candidate, std::optional<EllipsePar
     // support check then judges them once they have held their cluster for a step (the bests
     // of a first generation are mostly passing ones, and each check costs a refit).
     const bool settled = candidate.ageInCluster >= MATURE_AGE || context_.budgetReached() ||
-                         (settings_.arcs && settings_.validate && candidate.ageInCluster >= 1);
+                         (settings_.arcs && settings_.validate && candidate.ageInCluster >= 1) ||
+                         lastLook_;
     const bool fit = (c >= STRICT_COMPLETENESS && d <= STRICT_DISTANCE) || (loose && settled);
     if (!settings_.validate)
         return fit;
@@ -79,8 +89,12 @@ bool ClusterGA::isSolution(const Chromosome& candidate, std::optional<EllipsePar
 SupportCheck::Rules ClusterGA::supportRules() const
 {
     SupportCheck::Rules rules;
-    if (settings_.arcs)
+    if (settings_.arcs) {
         rules.log10Tests = CHAIN_LOG10_TESTS;
+        rules.smallMinor = CHAIN_SMALL_MINOR;
+        rules.smallShare = CHAIN_SMALL_SHARE;
+        rules.log10MaxPartialFalseAlarms = CHAIN_PARTIAL_LOG10_FALSE_ALARMS;
+    }
     return rules;
 }
 
@@ -130,6 +144,34 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
     });
     if (context_.budgetReached() && context_.talks(Verbosity::PHASES))
         out << "Solution requirements relaxed due to fitness evaluation number\n\n";
+    std::size_t bad = promoteSolutions(solutions);
+    if (settings_.validate && image.depleted && chainsExhausted()) {
+        // The chains ran out before the newest bests held their clusters for a step: no later
+        // step will come, so each is judged now, by the support check (without it, a loose
+        // fit new to its cluster is too often clutter).
+        lastLook_ = true;
+        bad = promoteSolutions(solutions);
+        lastLook_ = false;
+    }
+    if (image.depleted && chainsExhausted()) {
+        out << "Execution stopped because no edge chain is left to seed a candidate\n\n";
+        return false;
+    }
+    if (image.depleted) {
+        out << "Execution stopped because image has been depleted of active pixels (every "
+               "ellipse was probably detected)\n\n";
+        return false;
+    }
+    if (bad > 0 && bad == clusters.size()) {
+        out << "Execution stopped due to too many bad populations\n\n";
+        return false;
+    }
+    return true;
+}
+
+std::size_t ClusterGA::promoteSolutions(SharedChromosomes& solutions)
+{
+    std::ostream& out = context_.out();
     std::size_t bad = 0;
     for (auto cluster = clusters.begin(); cluster != clusters.end();) {
         const bool firstSolution = solutions.empty();
@@ -181,20 +223,7 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
         cluster = clusters.erase(cluster);
         setLimitsFromSolutions(solutions);
     }
-    if (image.depleted && chainsExhausted()) {
-        out << "Execution stopped because no edge chain is left to seed a candidate\n\n";
-        return false;
-    }
-    if (image.depleted) {
-        out << "Execution stopped because image has been depleted of active pixels (every "
-               "ellipse was probably detected)\n\n";
-        return false;
-    }
-    if (bad > 0 && bad == clusters.size()) {
-        out << "Execution stopped due to too many bad populations\n\n";
-        return false;
-    }
-    return true;
+    return bad;
 }
 
 bool ClusterGA::repeatsSolution(const Chromosome& candidate,

@@ -34,6 +34,11 @@ class ChainSeeder
     static constexpr std::uint32_t SEEDS_PER_CHAIN = 20;
 
   private:
+    struct CachedFit {
+        bool known = false;
+        bool fitted = false;
+        EllipseParameters fit;
+    };
     struct ChainState {
         std::uint32_t seeds = 0;
         bool retired = false;
@@ -42,12 +47,17 @@ class ChainSeeder
         bool partnersKnown = false;
         /// The nearest chains that are convex together with this one.
         std::vector<std::uint32_t> partners;
+        /// The least-squares fits of the chain alone (first) and with each partner, made
+        /// when first needed: chains never change.
+        std::vector<CachedFit> fits;
     };
 
     std::uint32_t drawChain(RandomGenerator& random);
     bool isAlive(std::uint32_t chain, const BinaryImage& image) const;
     void retire(std::uint32_t chain);
     const std::vector<std::uint32_t>& partnersOf(std::uint32_t chain);
+    /// slot 0 is the chain alone, slot k + 1 the chain with its partner k.
+    const CachedFit& fitOf(std::uint32_t chain, std::size_t slot, const EdgeChain* other);
     static bool fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit);
     static void spread(const EdgeChain& chain, std::size_t count, Point* genes,
                        RandomGenerator& random, const EllipseParameters* fit);

@@ -113,9 +113,21 @@ bool SupportCheck::inside(double x, double y) const
     return px >= 0 && py >= 0 && px < image_.width && py < image_.height;
 }
 
-bool SupportCheck::active(int x, int y) const
+// Calls visit(x, y) on the active pixels of the square of half side r around (cx, cy), row by
+// row, until it returns true; whether it did. Rows are clipped once, not every pixel checked.
+template <typename Visit> bool SupportCheck::visitActive(int cx, int cy, int r, Visit visit) const
 {
-    return pixelSet(image_.rows, x, y, image_.width, image_.height);
+    const int top = std::max(0, cy - r), bottom = std::min(image_.height - 1, cy + r);
+    for (int y = top; y <= bottom; ++y) {
+        const auto& row = image_.rows[static_cast<std::size_t>(y)];
+        // A file cut short leaves rows shorter than the width, inactive beyond their end.
+        const int end = std::min(static_cast<int>(row.size()), image_.width) - 1;
+        const int right = std::min(end, cx + r);
+        for (int x = std::max(0, cx - r); x <= right; ++x)
+            if (row[static_cast<std::size_t>(x)] != 0 && visit(x, y))
+                return true;
+    }
+    return false;
 }
 
 // Whether the active pixels around (x, y) run along the tangent: the principal axis of their
@@ -125,18 +137,16 @@ bool SupportCheck::runsAlong(int x, int y, double tangentX, double tangentY) con
     const int r = rules_.directionRadius;
     int count = 0;
     double sumX = 0, sumY = 0, sumXX = 0, sumYY = 0, sumXY = 0;
-    for (int dy = -r; dy <= r; ++dy) {
-        for (int dx = -r; dx <= r; ++dx) {
-            if (!active(x + dx, y + dy))
-                continue;
-            ++count;
-            sumX += dx;
-            sumY += dy;
-            sumXX += dx * dx;
-            sumYY += dy * dy;
-            sumXY += dx * dy;
-        }
-    }
+    visitActive(x, y, r, [&](int px, int py) {
+        const int dx = px - x, dy = py - y;
+        ++count;
+        sumX += dx;
+        sumY += dy;
+        sumXX += dx * dx;
+        sumYY += dy * dy;
+        sumXY += dx * dy;
+        return false;
+    });
     if (count < MIN_DIRECTION_PIXELS)
         return false;
     const double n = count;
@@ -153,20 +163,13 @@ bool SupportCheck::runsAlong(int x, int y, double tangentX, double tangentY) con
 bool SupportCheck::supports(const OutlinePosition& p, double reach) const
 {
     const int r = static_cast<int>(std::ceil(std::max(rules_.tolerance, reach)));
-    const int px = nearestPixel(p.x), py = nearestPixel(p.y);
-    for (int y = py - r; y <= py + r; ++y) {
-        for (int x = px - r; x <= px + r; ++x) {
-            if (!active(x, y))
-                continue;
-            const double dx = x - p.x, dy = y - p.y;
-            if (std::fabs(dx * p.normalX + dy * p.normalY) > rules_.tolerance ||
-                std::fabs(dx * p.tangentX + dy * p.tangentY) > reach)
-                continue;
-            if (rules_.alignment <= 0 || runsAlong(x, y, p.tangentX, p.tangentY))
-                return true;
-        }
-    }
-    return false;
+    return visitActive(nearestPixel(p.x), nearestPixel(p.y), r, [&](int x, int y) {
+        const double dx = x - p.x, dy = y - p.y;
+        if (std::fabs(dx * p.normalX + dy * p.normalY) > rules_.tolerance ||
+            std::fabs(dx * p.tangentX + dy * p.tangentY) > reach)
+            return false;
+        return rules_.alignment <= 0 || runsAlong(x, y, p.tangentX, p.tangentY);
+    });
 }
 
 SupportCheck::Measure SupportCheck::measure(const Ellipse& ellipse) const
@@ -180,6 +183,7 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
     const Frame frame(ellipse);
     if (!(frame.a > 0) || !(frame.b > 0))
         return m;
+    m.semiMinor = frame.b;
     const double reach = rules_.spacing / 2;
     // Every position samples the background; every stride-th one is a sample of the support,
     // so that no pixel supports two samples.
@@ -257,9 +261,16 @@ std::int32_t SupportCheck::neededSectors(std::int32_t wholeOutline, const Measur
         sectorCount);
 }
 
+bool SupportCheck::wholeEnough(const Measure& measure) const
+{
+    return !(measure.semiMinor < rules_.smallMinor) ||
+           measure.supported >= rules_.smallShare * measure.samples;
+}
+
 bool SupportCheck::accepts(const Measure& measure) const
 {
-    if (measure.samples == 0 || !(measure.log10FalseAlarms < rules_.log10MaxFalseAlarms))
+    if (measure.samples == 0 || !(measure.log10FalseAlarms < rules_.log10MaxFalseAlarms) ||
+        !wholeEnough(measure))
         return false;
     return measure.sectors >= neededSectors(rules_.minSectors, measure) ||
            (measure.sectors >= neededSectors(rules_.minBunchedSectors, measure) &&
@@ -269,6 +280,7 @@ bool SupportCheck::accepts(const Measure& measure) const
 bool SupportCheck::acceptsPartial(const Measure& measure) const
 {
     return measure.samples > 0 && measure.log10FalseAlarms < rules_.log10MaxPartialFalseAlarms &&
+           wholeEnough(measure) &&
            measure.sectors >= neededSectors(rules_.minPartialSectors, measure);
 }
 

@@ -54,6 +54,11 @@ class SupportCheck
         double log10Tests = -1.0;
         /// Points the candidate was built through, supported by construction: not evidence.
         std::int32_t givenPoints = 5;
+        /// An ellipse whose semi-minor axis is below this many pixels passes only with this
+        /// share of its positions supported: its few samples cannot tell a small loop of
+        /// clutter from an outline, so it must be nearly whole. 0 applies no such rule.
+        double smallMinor = 0.0;
+        double smallShare = 0.0;
     };
 
     /// What the check measured.
@@ -69,6 +74,8 @@ class SupportCheck
         std::int32_t presentSectors = 0;
         /// Expected number of false detections, as log10.
         double log10FalseAlarms = 0.0;
+        /// The measured ellipse's semi-minor axis.
+        double semiMinor = 0.0;
     };
 
     /// A check on the image with the default rules, or with the given ones.
@@ -103,8 +110,9 @@ class SupportCheck
     static OutlinePosition shifted(const OutlinePosition& p, double offset);
     void measureSectors(const Frame& frame, Measure& m) const;
     std::int32_t neededSectors(std::int32_t wholeOutline, const Measure& measure) const;
+    bool wholeEnough(const Measure& measure) const;
     bool inside(double x, double y) const;
-    bool active(int x, int y) const;
+    template <typename Visit> bool visitActive(int cx, int cy, int r, Visit visit) const;
     bool supports(const OutlinePosition& p, double reach) const;
     bool runsAlong(int x, int y, double tangentX, double tangentY) const;
 

@@ -172,6 +172,14 @@ TEST_F(BatchRunTest, SameImageTwiceGivesTheSameResults)
               4);
 }
 
+TEST_F(BatchRunTest, TheSeedOptionSeedsTheSearch)
+{
+    EXPECT_EQ(stableLines(run("--seed 311 circle.pbm").output),
+              stableLines(run("circle.pbm").output));
+    EXPECT_NE(stableLines(run("--seed 7 circle.pbm").output),
+              stableLines(run("circle.pbm").output));
+}
+
 TEST_F(BatchRunTest, BmpInputGivesTheSameResultsAsPbm)
 {
     const auto pbm = stableLines(run("-V 0 circle.pbm").output);

@@ -302,3 +302,20 @@ TEST_F(SolutionsTest, ValidatedShortArcIsRefused)
             engine->image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 0;
     EXPECT_FALSE(promoted(0.3, 0.1, 4));
 }
+
+TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
+{
+    testRun().settings.arcs = true;
+    testRun().settings.validate = true;
+    BinaryImage image = blankImage(200, 200);
+    drawEllipse(image, 60, 60, 40, 25, 0.0);
+    engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
+    // A loosely fitting candidate new to its cluster waits for a later step while chains last.
+    EXPECT_FALSE(promoted(0.6, 0.3, 0));
+    std::array<Point, 5> genes;
+    while (engine->chainSeeder()->pickGenes(genes, engine->image, testRun().random)) {
+    }
+    engine->image.depleted = true;
+    engine->checkSolutions(solutions);
+    EXPECT_EQ(solutions.size(), 1u);
+}

@@ -191,6 +191,29 @@ TEST(SupportCheckTest, HalfAnOutlineNeedsOverwhelmingSupport)
     EXPECT_FALSE(SupportCheck(image, strict).accepts(m));
 }
 
+TEST(SupportCheckTest, ASmallOutlineMustBeNearlyWholeWhenTheRuleAsks)
+{
+    // Semi-axes 10 and 6, drawn over 0.8 or all of its turn.
+    const EllipseParameters small{50.0, 40.0, 20.0, 12.0, 0.2};
+    SupportCheck::Rules rules;
+    rules.log10Tests = 0.0;
+    SupportCheck::Rules wholeSmall = rules;
+    wholeSmall.smallMinor = 8.0;
+    wholeSmall.smallShare = 0.9;
+    for (const double turn : {0.8, 1.0}) {
+        BinaryImage image = blankImage(100, 80);
+        const double c = std::cos(small.angle), s = std::sin(small.angle);
+        for (int i = 0; i <= 2000; ++i) {
+            const double t = 2 * 3.14159265 * turn * i / 2000;
+            const double u = 10 * std::cos(t), v = 6 * std::sin(t);
+            image.rows[static_cast<std::size_t>(std::lround(40 + u * s + v * c))]
+                      [static_cast<std::size_t>(std::lround(50 + u * c - v * s))] = 1;
+        }
+        EXPECT_TRUE(SupportCheck(image, rules).accepts(small)) << turn;
+        EXPECT_EQ(SupportCheck(image, wholeSmall).accepts(small), turn == 1.0) << turn;
+    }
+}
+
 TEST(SupportCheckTest, LinesAcrossTheOutlineAreNoSupport)
 {
     // Lines crossing the outline steeply touch it, but do not run along it.
