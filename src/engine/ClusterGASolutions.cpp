@@ -42,6 +42,9 @@ constexpr double CHAIN_SMALL_SHARE = 0.9;
 // ellipses reached 10^-70 expected false alarms, where a true arc of half an outline passes
 // far below that.
 constexpr double CHAIN_PARTIAL_LOG10_FALSE_ALARMS = -75.0;
+// The clutter's chance is measured at every second position along the outline: as precise
+// for the decisions on real edge maps, and the check costs a sixth less.
+constexpr int CHAIN_BACKGROUND_EVERY = 2;
 // Half side of the square cleared around a solution's outline under edge chains: the matched
 // stroke and its neighbours, not the drawing thickness, so that close concentric outlines
 // survive the first one found.
@@ -94,6 +97,7 @@ SupportCheck::Rules ClusterGA::supportRules() const
         rules.smallMinor = CHAIN_SMALL_MINOR;
         rules.smallShare = CHAIN_SMALL_SHARE;
         rules.log10MaxPartialFalseAlarms = CHAIN_PARTIAL_LOG10_FALSE_ALARMS;
+        rules.backgroundEvery = CHAIN_BACKGROUND_EVERY;
     }
     return rules;
 }

@@ -16,12 +16,27 @@ EllipseChromosome::EllipseChromosome(const EllipseChromosome& a, const EllipseCh
     computeFigure();
 }
 
+bool EllipseChromosome::repeatsAGene(const std::array<Point, 5>& genes)
+{
+    for (std::size_t i = 0; i < genes.size(); ++i)
+        for (std::size_t j = i + 1; j < genes.size(); ++j)
+            if (genes[i].x == genes[j].x && genes[i].y == genes[j].y)
+                return true;
+    return false;
+}
+
 void EllipseChromosome::computeFigure()
 {
     BinaryImage& image = engine->searchImage();
     if (image.depleted)
         return;
     const RunContext& context = engine->context();
+    // Genes drawn from chains often repeat a pixel: no conic passes through them, and saying so
+    // here spares the solver's exception, the costliest way to learn it.
+    if (engine->chainSeeder() != nullptr && repeatsAGene(genes)) {
+        valid = false;
+        return;
+    }
     try {
         valid = figure.computeFromPoints(genes, engine->upperAxisLimit(), engine->lowerAxisLimit(),
                                          context);

@@ -37,6 +37,8 @@ class EllipseChromosome : public Chromosome
     std::ostream& print(std::ostream& out) const override;
     const std::vector<Point>& outline() const override { return figure.points; }
     void computeFigure() override;
+    /// Whether two of the genes are the same pixel.
+    static bool repeatsAGene(const std::array<Point, 5>& genes);
 
     /// Fills genes 1 to 4 by casting rays from gene 0; true when all four were found.
     static bool searchGenesByRays(EllipseChromosome& chromosome);

@@ -192,7 +192,8 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
     const double innerLimit = INNER_REACH * frame.b;
     int index = 0;
     for (const OutlinePosition& p : spacedPositions(frame, BAND_STEP)) {
-        const bool sample = index++ % stride == 0;
+        const bool sample = index % stride == 0;
+        const bool background = index++ % rules_.backgroundEvery == 0;
         if (!inside(p.x, p.y))
             continue;
         if (sample) {
@@ -200,6 +201,8 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
             if (supports(p, reach))
                 ++m.supported;
         }
+        if (!background)
+            continue;
         // The parallels off the image are not sampled.
         for (double offset : BAND_OFFSETS) {
             for (double side : {1.0, -1.0}) {

@@ -52,6 +52,9 @@ class SupportCheck
         /// log10 of the number of ellipses tested, when the search knows it better than the
         /// image's size does; negative means log10TestCount().
         double log10Tests = -1.0;
+        /// The background is sampled at every this many positions along the outline (one
+        /// pixel apart): more measures the clutter's chance more finely, at a cost.
+        int backgroundEvery = 1;
         /// Points the candidate was built through, supported by construction: not evidence.
         std::int32_t givenPoints = 5;
         /// An ellipse whose semi-minor axis is below this many pixels passes only with this
