@@ -38,10 +38,11 @@ constexpr double CHAIN_LOG10_TESTS = 8.0;
 // pixels needs this share of its outline supported.
 constexpr double CHAIN_SMALL_MINOR = 8.0;
 constexpr double CHAIN_SMALL_SHARE = 0.9;
-// Chains offer partial outlines through arcs of unrelated curves: on real edge maps such
-// ellipses reached 10^-70 expected false alarms, where a true arc of half an outline passes
-// far below that.
+// Among clutter, chains offer partial outlines through arcs of unrelated curves: on real edge
+// maps such ellipses reached 10^-70 expected false alarms, where the clutter's chance was 0.2 %
+// or more. Below that chance, as in drawings, a partial outline keeps the usual rule.
 constexpr double CHAIN_PARTIAL_LOG10_FALSE_ALARMS = -75.0;
+constexpr double CHAIN_PARTIAL_CLUTTER = 0.002;
 // The clutter's chance is measured at every second position along the outline: as precise
 // for the decisions on real edge maps, and the check costs a sixth less.
 constexpr int CHAIN_BACKGROUND_EVERY = 2;
@@ -96,7 +97,8 @@ SupportCheck::Rules ClusterGA::supportRules() const
         rules.log10Tests = CHAIN_LOG10_TESTS;
         rules.smallMinor = CHAIN_SMALL_MINOR;
         rules.smallShare = CHAIN_SMALL_SHARE;
-        rules.log10MaxPartialFalseAlarms = CHAIN_PARTIAL_LOG10_FALSE_ALARMS;
+        rules.partialClutterDensity = CHAIN_PARTIAL_CLUTTER;
+        rules.log10MaxPartialInClutter = CHAIN_PARTIAL_LOG10_FALSE_ALARMS;
         rules.backgroundEvery = CHAIN_BACKGROUND_EVERY;
     }
     return rules;

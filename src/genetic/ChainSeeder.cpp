@@ -39,7 +39,8 @@ double endGap(const EdgeChain& a, const EdgeChain& b)
 } // namespace
 
 ChainSeeder::ChainSeeder(EdgeChains chains)
-    : chains_(std::move(chains)), states_(chains_.size()), liveCount_(chains_.size())
+    : chains_(std::move(chains)), grouping_(chains_), states_(chains_.size()),
+      liveCount_(chains_.size())
 {
 }
 
@@ -72,9 +73,14 @@ bool ChainSeeder::pickGenes(std::array<Point, 5>& genes, const BinaryImage& imag
             other == nullptr ? 5 : static_cast<std::size_t>(random.randomInt(2, 3));
         const CachedFit& cached = fitOf(id, other == nullptr ? 0 : partnerIndex + 1, other);
         const EllipseParameters* fit = cached.fitted ? &cached.fit : nullptr;
-        spread(chain, own, genes.data(), random, fit);
+        if (!cached.around.empty()) {
+            // Other arcs lie along the fit: the genes spread around all of them.
+            spread(cached.around, 5, genes.data(), random, fit);
+            return true;
+        }
+        spread(chain.pixels, own, genes.data(), random, fit);
         if (other != nullptr)
-            spread(*other, 5 - own, genes.data() + own, random, fit);
+            spread(other->pixels, 5 - own, genes.data() + own, random, fit);
         return true;
     }
     return false;
@@ -162,6 +168,12 @@ const ChainSeeder::CachedFit& ChainSeeder::fitOf(std::uint32_t chain, std::size_
     if (!cached.known) {
         cached.known = true;
         cached.fitted = fitChains(chains_[chain], other, cached.fit);
+        if (cached.fitted) {
+            std::vector<std::uint32_t> seeds{chain};
+            if (other != nullptr)
+                seeds.push_back(static_cast<std::uint32_t>(other - chains_.chains().data()));
+            cached.around = grouping_.grow(chains_, seeds, cached.fit);
+        }
     }
     return cached;
 }
@@ -181,12 +193,13 @@ bool ChainSeeder::fitChains(const EdgeChain& chain, const EdgeChain* other, Elli
     return ConicFit::fitAlgebraic(points, fit) && fit.minorAxis > 0;
 }
 
-// count pixels spread along the chain: one in each of count equal stretches, the one nearest
-// the fitted ellipse among a few around a random place when there is a fit.
-void ChainSeeder::spread(const EdgeChain& chain, std::size_t count, Point* genes,
+// count pixels spread along pixels (a chain's, or a group's in order around its fit): one in
+// each of count equal stretches, the one nearest the fit among a few around a random place
+// when there is a fit.
+void ChainSeeder::spread(const std::vector<Point>& pixels, std::size_t count, Point* genes,
                          RandomGenerator& random, const EllipseParameters* fit)
 {
-    const std::size_t size = chain.pixels.size();
+    const std::size_t size = pixels.size();
     const double stretch = static_cast<double>(size) / static_cast<double>(count);
     // How far a pixel lies off the fit, to first order (the implicit function over its
     // gradient): enough to tell the nearest of a few neighbours, at a fraction of the cost of
@@ -210,7 +223,7 @@ void ChainSeeder::spread(const EdgeChain& chain, std::size_t count, Point* genes
             const std::size_t last = std::min(size - 1, index + NEAREST_WINDOW);
             double best = std::numeric_limits<double>::max();
             for (std::size_t k = first; k <= last; ++k) {
-                const Point p = chain.pixels[k];
+                const Point p = pixels[k];
                 const double d = distanceOff(p);
                 if (d < best) {
                     best = d;
@@ -218,7 +231,7 @@ void ChainSeeder::spread(const EdgeChain& chain, std::size_t count, Point* genes
                 }
             }
         }
-        genes[j] = chain.pixels[index];
+        genes[j] = pixels[index];
     }
 }
 

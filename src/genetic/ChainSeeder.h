@@ -6,6 +6,7 @@
 
 #include "core/Point.h"
 #include "core/Random.h"
+#include "genetic/ArcGrouping.h"
 #include "geometry/ConicFit.h"
 #include "image/BinaryImage.h"
 #include "image/EdgeChains.h"
@@ -14,9 +15,10 @@ namespace Trelm
 {
 
 /// Draws the five genes of new chromosomes from the image's edge chains: along one chain that
-/// turns far enough, otherwise across two chains that could lie on one ellipse. A chain retires
-/// once it has seeded its share of candidates or a solution took most of its pixels, so the
-/// search knows when nothing is left to try.
+/// turns far enough, otherwise across two chains that could lie on one ellipse, and around
+/// every other chain lying along their fit. A chain retires once it has seeded its share of
+/// candidates or a solution took most of its pixels, so the search knows when nothing is left
+/// to try.
 class ChainSeeder
 {
   public:
@@ -38,6 +40,9 @@ class ChainSeeder
         bool known = false;
         bool fitted = false;
         EllipseParameters fit;
+        /// The pixels of the chains and of the others lying along the fit, in order around it;
+        /// empty when no other chain does.
+        std::vector<Point> around;
     };
     struct ChainState {
         std::uint32_t seeds = 0;
@@ -59,10 +64,11 @@ class ChainSeeder
     /// slot 0 is the chain alone, slot k + 1 the chain with its partner k.
     const CachedFit& fitOf(std::uint32_t chain, std::size_t slot, const EdgeChain* other);
     static bool fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit);
-    static void spread(const EdgeChain& chain, std::size_t count, Point* genes,
+    static void spread(const std::vector<Point>& pixels, std::size_t count, Point* genes,
                        RandomGenerator& random, const EllipseParameters* fit);
 
     EdgeChains chains_;
+    ArcGrouping grouping_;
     std::vector<ChainState> states_;
     /// Running sums of the live chains' pixel counts, for draws weighted by length.
     std::vector<std::uint64_t> cumulative_;

@@ -282,8 +282,10 @@ bool SupportCheck::accepts(const Measure& measure) const
 
 bool SupportCheck::acceptsPartial(const Measure& measure) const
 {
-    return measure.samples > 0 && measure.log10FalseAlarms < rules_.log10MaxPartialFalseAlarms &&
-           wholeEnough(measure) &&
+    const double limit = measure.density >= rules_.partialClutterDensity
+                             ? rules_.log10MaxPartialInClutter
+                             : rules_.log10MaxPartialFalseAlarms;
+    return measure.samples > 0 && measure.log10FalseAlarms < limit && wholeEnough(measure) &&
            measure.sectors >= neededSectors(rules_.minPartialSectors, measure);
 }
 

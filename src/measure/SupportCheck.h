@@ -47,6 +47,11 @@ class SupportCheck
         /// on this many sectors with this much stronger evidence.
         int minPartialSectors = 4;
         double log10MaxPartialFalseAlarms = -20.0;
+        /// Where the clutter's chance is at least this, a partial outline needs this stronger
+        /// evidence instead: among many curves, some line up with an ellipse's arc by more than
+        /// chance. 1 or more applies no such rule.
+        double partialClutterDensity = 1.0;
+        double log10MaxPartialInClutter = -20.0;
         /// A sector holds support when at least this share of its positions is supported.
         double sectorShare = 0.5;
         /// log10 of the number of ellipses tested, when the search knows it better than the

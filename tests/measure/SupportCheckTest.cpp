@@ -214,6 +214,20 @@ TEST(SupportCheckTest, ASmallOutlineMustBeNearlyWholeWhenTheRuleAsks)
     }
 }
 
+TEST(SupportCheckTest, APartialOutlineInDenserClutterNeedsTheStrongerEvidence)
+{
+    const BinaryImage image = imageWithArc(3.1416);
+    const SupportCheck::Measure m = SupportCheck(image).measure(DRAWN);
+    ASSERT_LT(m.log10FalseAlarms, -20.0);
+    SupportCheck::Rules rules;
+    rules.log10MaxPartialInClutter = m.log10FalseAlarms;
+    EXPECT_TRUE(SupportCheck(image, rules).acceptsPartial(m));
+    rules.partialClutterDensity = m.density;
+    EXPECT_FALSE(SupportCheck(image, rules).acceptsPartial(m));
+    rules.partialClutterDensity = m.density * 1.01;
+    EXPECT_TRUE(SupportCheck(image, rules).acceptsPartial(m));
+}
+
 TEST(SupportCheckTest, LinesAcrossTheOutlineAreNoSupport)
 {
     // Lines crossing the outline steeply touch it, but do not run along it.

@@ -1,0 +1,166 @@
+#include "genetic/ArcGrouping.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/ConicFit.h"
+#include "geometry/Pi.h"
+
+namespace Trelm
+{
+
+namespace
+{
+
+// A chain lies along the ellipse when this many of its probe pixels (spread from end to end)
+// lie within this distance of it: arcs of one outline do, a curve crossing it does not.
+constexpr int PROBES = 5;
+constexpr int PROBES_NEEDED = 5;
+constexpr double ALONG_DISTANCE = 1.5;
+// Outline positions looked at per pixel of perimeter when gathering chains.
+constexpr double LOOKS_PER_PIXEL = 0.25;
+// Pixels of one chain the refit takes at most.
+constexpr std::size_t FIT_POINTS = 64;
+// The refit may move the centre and the axes by this share of the semi-major axis at most.
+constexpr double MAX_CHANGE = 0.2;
+
+struct Frame {
+    double cx, cy, c, s, a, b;
+    explicit Frame(const EllipseParameters& e)
+        : cx(e.centerX), cy(e.centerY), c(std::cos(e.angle)), s(std::sin(e.angle)),
+          a(e.majorAxis / 2), b(e.minorAxis / 2)
+    {
+    }
+    // First-order distance: the implicit function over its gradient.
+    double distance(Point p) const
+    {
+        const double dx = p.x - cx, dy = p.y - cy;
+        const double u = (dx * c + dy * s) / a, v = (dy * c - dx * s) / b;
+        const double gradient = 2 * std::sqrt(u * u / (a * a) + v * v / (b * b));
+        return gradient > 0 ? std::fabs(u * u + v * v - 1) / gradient : 1e300;
+    }
+    double parameter(Point p) const
+    {
+        const double dx = p.x - cx, dy = p.y - cy;
+        return std::atan2((dy * c - dx * s) / b, (dx * c + dy * s) / a);
+    }
+};
+
+void addPixels(const EdgeChain& chain, std::vector<PlanePoint>& points)
+{
+    const std::size_t step = std::max<std::size_t>(1, chain.pixels.size() / FIT_POINTS);
+    for (std::size_t i = 0; i < chain.pixels.size(); i += step)
+        points.push_back({double(chain.pixels[i].x), double(chain.pixels[i].y)});
+}
+
+bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
+{
+    const double limit = MAX_CHANGE * start.majorAxis / 2;
+    return std::hypot(fit.centerX - start.centerX, fit.centerY - start.centerY) <= limit &&
+           std::fabs(fit.majorAxis - start.majorAxis) / 2 <= limit &&
+           std::fabs(fit.minorAxis - start.minorAxis) / 2 <= limit;
+}
+
+} // namespace
+
+ArcGrouping::ArcGrouping(const EdgeChains& chains) : lastLook_(chains.size())
+{
+    int maxX = 0, maxY = 0;
+    for (const EdgeChain& chain : chains.chains())
+        for (Point p : chain.pixels) {
+            maxX = std::max<int>(maxX, p.x);
+            maxY = std::max<int>(maxY, p.y);
+        }
+    columns_ = maxX / CELL + 1;
+    rows_ = maxY / CELL + 1;
+    cells_.resize(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_));
+    for (std::uint32_t id = 0; id < chains.size(); ++id) {
+        for (Point p : chains[id].pixels) {
+            auto& cell = cells_[static_cast<std::size_t>(p.y / CELL * columns_ + p.x / CELL)];
+            if (cell.empty() || cell.back() != id)
+                cell.push_back(id);
+        }
+    }
+}
+
+std::vector<Point> ArcGrouping::grow(const EdgeChains& chains,
+                                     const std::vector<std::uint32_t>& seeds,
+                                     EllipseParameters& fit)
+{
+    if (!(fit.minorAxis > 0))
+        return {};
+    const std::vector<std::uint32_t> joined = chainsAlong(chains, fit, seeds);
+    if (joined.empty())
+        return {};
+    std::vector<PlanePoint> points;
+    for (const auto* ids : {&seeds, &joined})
+        for (std::uint32_t id : *ids)
+            addPixels(chains[id], points);
+    EllipseParameters refit;
+    if (!ConicFit::fitAlgebraic(points, refit) || !(refit.minorAxis > 0) || !closeTo(refit, fit))
+        return {};
+    fit = refit;
+    const Frame frame(fit);
+    std::vector<std::pair<double, Point>> around;
+    for (const auto* ids : {&seeds, &joined})
+        for (std::uint32_t id : *ids)
+            for (Point p : chains[id].pixels)
+                around.emplace_back(frame.parameter(p), p);
+    std::sort(around.begin(), around.end(),
+              [](const auto& l, const auto& r) { return l.first < r.first; });
+    std::vector<Point> pixels;
+    pixels.reserve(around.size());
+    for (const auto& entry : around)
+        pixels.push_back(entry.second);
+    return pixels;
+}
+
+// The chains met along the outline, besides the seeds, that lie along it.
+std::vector<std::uint32_t> ArcGrouping::chainsAlong(const EdgeChains& chains,
+                                                    const EllipseParameters& fit,
+                                                    const std::vector<std::uint32_t>& seeds)
+{
+    ++look_;
+    for (std::uint32_t id : seeds)
+        lastLook_[id] = look_;
+    const Frame frame(fit);
+    const double perimeter = PI * (frame.a + frame.b);
+    const int looks = std::max(16, static_cast<int>(perimeter * LOOKS_PER_PIXEL));
+    std::vector<std::uint32_t> found;
+    int lastCell = -1;
+    for (int i = 0; i < looks; ++i) {
+        const double t = 2 * PI * i / looks;
+        const double u = frame.a * std::cos(t), v = frame.b * std::sin(t);
+        const int x = static_cast<int>(std::floor(frame.cx + u * frame.c - v * frame.s + 0.5));
+        const int y = static_cast<int>(std::floor(frame.cy + u * frame.s + v * frame.c + 0.5));
+        if (x < 0 || y < 0 || x / CELL >= columns_ || y / CELL >= rows_)
+            continue;
+        const int cell = y / CELL * columns_ + x / CELL;
+        if (cell == lastCell)
+            continue;
+        lastCell = cell;
+        for (std::uint32_t id : cells_[static_cast<std::size_t>(cell)]) {
+            if (lastLook_[id] == look_)
+                continue;
+            lastLook_[id] = look_;
+            if (liesAlong(chains[id], fit))
+                found.push_back(id);
+        }
+    }
+    return found;
+}
+
+bool ArcGrouping::liesAlong(const EdgeChain& chain, const EllipseParameters& fit)
+{
+    const Frame frame(fit);
+    const std::size_t last = chain.pixels.size() - 1;
+    int near = 0;
+    for (int probe = 0; probe < PROBES; ++probe) {
+        const std::size_t index = last * static_cast<std::size_t>(probe) / (PROBES - 1);
+        if (frame.distance(chain.pixels[index]) <= ALONG_DISTANCE)
+            ++near;
+    }
+    return near >= PROBES_NEEDED;
+}
+
+} // namespace Trelm
