@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "geometry/ConicFit.h"
+#include "geometry/EllipseFrame.h"
 #include "geometry/Pi.h"
 
 namespace Trelm
@@ -23,28 +24,6 @@ constexpr double LOOKS_PER_PIXEL = 0.25;
 constexpr std::size_t FIT_POINTS = 64;
 // The refit may move the centre and the axes by this share of the semi-major axis at most.
 constexpr double MAX_CHANGE = 0.2;
-
-struct Frame {
-    double cx, cy, c, s, a, b;
-    explicit Frame(const EllipseParameters& e)
-        : cx(e.centerX), cy(e.centerY), c(std::cos(e.angle)), s(std::sin(e.angle)),
-          a(e.majorAxis / 2), b(e.minorAxis / 2)
-    {
-    }
-    // First-order distance: the implicit function over its gradient.
-    double distance(Point p) const
-    {
-        const double dx = p.x - cx, dy = p.y - cy;
-        const double u = (dx * c + dy * s) / a, v = (dy * c - dx * s) / b;
-        const double gradient = 2 * std::sqrt(u * u / (a * a) + v * v / (b * b));
-        return gradient > 0 ? std::fabs(u * u + v * v - 1) / gradient : 1e300;
-    }
-    double parameter(Point p) const
-    {
-        const double dx = p.x - cx, dy = p.y - cy;
-        return std::atan2((dy * c - dx * s) / b, (dx * c + dy * s) / a);
-    }
-};
 
 void addPixels(const EdgeChain& chain, std::vector<PlanePoint>& points)
 {
@@ -100,12 +79,12 @@ std::vector<Point> ArcGrouping::grow(const EdgeChains& chains,
     if (!ConicFit::fitAlgebraic(points, refit) || !(refit.minorAxis > 0) || !closeTo(refit, fit))
         return {};
     fit = refit;
-    const Frame frame(fit);
+    const EllipseFrame frame(fit);
     std::vector<std::pair<double, Point>> around;
     for (const auto* ids : {&seeds, &joined})
         for (std::uint32_t id : *ids)
             for (Point p : chains[id].pixels)
-                around.emplace_back(frame.parameter(p), p);
+                around.emplace_back(frame.parameter(p.x, p.y), p);
     std::sort(around.begin(), around.end(),
               [](const auto& l, const auto& r) { return l.first < r.first; });
     std::vector<Point> pixels;
@@ -123,16 +102,16 @@ std::vector<std::uint32_t> ArcGrouping::chainsAlong(const EdgeChains& chains,
     ++look_;
     for (std::uint32_t id : seeds)
         lastLook_[id] = look_;
-    const Frame frame(fit);
-    const double perimeter = PI * (frame.a + frame.b);
-    const int looks = std::max(16, static_cast<int>(perimeter * LOOKS_PER_PIXEL));
+    const double a = fit.majorAxis / 2, b = fit.minorAxis / 2;
+    const double c = std::cos(fit.angle), s = std::sin(fit.angle);
+    const int looks = std::max(16, static_cast<int>(PI * (a + b) * LOOKS_PER_PIXEL));
     std::vector<std::uint32_t> found;
     int lastCell = -1;
     for (int i = 0; i < looks; ++i) {
         const double t = 2 * PI * i / looks;
-        const double u = frame.a * std::cos(t), v = frame.b * std::sin(t);
-        const int x = static_cast<int>(std::floor(frame.cx + u * frame.c - v * frame.s + 0.5));
-        const int y = static_cast<int>(std::floor(frame.cy + u * frame.s + v * frame.c + 0.5));
+        const double u = a * std::cos(t), v = b * std::sin(t);
+        const int x = static_cast<int>(std::floor(fit.centerX + u * c - v * s + 0.5));
+        const int y = static_cast<int>(std::floor(fit.centerY + u * s + v * c + 0.5));
         if (x < 0 || y < 0 || x / CELL >= columns_ || y / CELL >= rows_)
             continue;
         const int cell = y / CELL * columns_ + x / CELL;
@@ -152,12 +131,13 @@ std::vector<std::uint32_t> ArcGrouping::chainsAlong(const EdgeChains& chains,
 
 bool ArcGrouping::liesAlong(const EdgeChain& chain, const EllipseParameters& fit)
 {
-    const Frame frame(fit);
+    const EllipseFrame frame(fit);
     const std::size_t last = chain.pixels.size() - 1;
     int near = 0;
     for (int probe = 0; probe < PROBES; ++probe) {
         const std::size_t index = last * static_cast<std::size_t>(probe) / (PROBES - 1);
-        if (frame.distance(chain.pixels[index]) <= ALONG_DISTANCE)
+        const Point p = chain.pixels[index];
+        if (frame.firstOrderDistance(p.x, p.y) <= ALONG_DISTANCE)
             ++near;
     }
     return near >= PROBES_NEEDED;

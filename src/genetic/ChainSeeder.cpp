@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace Trelm
@@ -201,20 +202,9 @@ void ChainSeeder::spread(const std::vector<Point>& pixels, std::size_t count, Po
 {
     const std::size_t size = pixels.size();
     const double stretch = static_cast<double>(size) / static_cast<double>(count);
-    // How far a pixel lies off the fit, to first order (the implicit function over its
-    // gradient): enough to tell the nearest of a few neighbours, at a fraction of the cost of
-    // the orthogonal distance.
-    const double c = fit ? std::cos(fit->angle) : 1, s = fit ? std::sin(fit->angle) : 0;
-    const double inverseA2 = fit ? 4 / (fit->majorAxis * fit->majorAxis) : 1;
-    const double inverseB2 = fit ? 4 / (fit->minorAxis * fit->minorAxis) : 1;
-    const auto distanceOff = [&](Point p) {
-        const double dx = p.x - fit->centerX, dy = p.y - fit->centerY;
-        const double u = dx * c + dy * s, v = dy * c - dx * s;
-        const double gu = u * inverseA2, gv = v * inverseB2;
-        const double gradient = 2 * std::sqrt(gu * gu + gv * gv);
-        return gradient > 0 ? std::fabs(u * u * inverseA2 + v * v * inverseB2 - 1) / gradient
-                            : std::numeric_limits<double>::max();
-    };
+    // The nearest pixel to first order: enough to tell it among a few neighbours.
+    const std::optional<EllipseFrame> frame =
+        fit != nullptr ? std::optional<EllipseFrame>(*fit) : std::nullopt;
     for (std::size_t j = 0; j < count; ++j) {
         const double at = (static_cast<double>(j) + random.randomReal(0, 1)) * stretch;
         std::size_t index = std::min(static_cast<std::size_t>(at), size - 1);
@@ -224,7 +214,7 @@ void ChainSeeder::spread(const std::vector<Point>& pixels, std::size_t count, Po
             double best = std::numeric_limits<double>::max();
             for (std::size_t k = first; k <= last; ++k) {
                 const Point p = pixels[k];
-                const double d = distanceOff(p);
+                const double d = frame->firstOrderDistance(p.x, p.y);
                 if (d < best) {
                     best = d;
                     index = k;

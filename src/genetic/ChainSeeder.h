@@ -8,6 +8,7 @@
 #include "core/Random.h"
 #include "genetic/ArcGrouping.h"
 #include "geometry/ConicFit.h"
+#include "geometry/EllipseFrame.h"
 #include "image/BinaryImage.h"
 #include "image/EdgeChains.h"
 
