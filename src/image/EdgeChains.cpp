@@ -24,6 +24,15 @@ constexpr std::size_t TANGENT_SPAN = 5;
 // Widest gap a curve is followed across, in pixels, and how straight ahead it must lie.
 constexpr int GAP = 3;
 constexpr double GAP_ALIGNMENT = 0.7;
+// A dash (a run of at most this many pixels since the curve began or last crossed a gap) is
+// followed across wider gaps, nearly straight ahead along its last few pixels, onto another
+// dash: a stroke of a few pixels standing alone (at least two pixels, not a grain of noise;
+// at most the dash's length, not a curve that merely ends nearby). That is the pattern of a
+// dashed outline; broken edges of photographs are left to the narrower gap.
+constexpr std::size_t DASH_LENGTH = 12;
+constexpr int DASH_GAP = 6;
+constexpr double DASH_ALIGNMENT = 0.9;
+constexpr std::size_t DASH_DIRECTION_SPAN = 4;
 // Slack of the convexity test, in pixels: rasterisation moves points by about one pixel.
 constexpr double CONVEX_SLACK = 2.0;
 
@@ -153,6 +162,7 @@ struct EdgeChains::Tracer {
     void walk(Point start, Vector2 direction, std::vector<Point>& out)
     {
         Point at = start;
+        std::size_t runStart = out.size();
         for (;;) {
             double best = -0.01;
             Point next{};
@@ -170,8 +180,13 @@ struct EdgeChains::Tracer {
                     }
                 }
             }
-            if (best < 0 && !bridgeGap(at, direction, next))
-                return;
+            if (best < 0) {
+                if (!bridgeGap(at, direction, next) &&
+                    !(out.size() - runStart <= DASH_LENGTH &&
+                      bridgeDash(at, dashDirection(start, out), next)))
+                    return;
+                runStart = out.size();
+            }
             direction = unit(between(at, next));
             visited[index(next.x, next.y)] = 1;
             out.push_back(next);
@@ -197,6 +212,60 @@ struct EdgeChains::Tracer {
             }
         }
         return nearest <= GAP;
+    }
+
+    // The direction of the curve's last few pixels.
+    static Vector2 dashDirection(Point start, const std::vector<Point>& out)
+    {
+        if (out.empty())
+            return {0, 0};
+        const Point from = out.size() > DASH_DIRECTION_SPAN
+                               ? out[out.size() - 1 - DASH_DIRECTION_SPAN]
+                               : (out.size() == DASH_DIRECTION_SPAN ? start : out.front());
+        return unit(between(from, out.back()));
+    }
+
+    // A free stroke pixel ahead across a dash's gap, nearest first.
+    bool bridgeDash(Point at, Vector2 direction, Point& next) const
+    {
+        if (direction.x == 0 && direction.y == 0)
+            return false;
+        double nearest = DASH_GAP + 0.5;
+        for (int dy = -DASH_GAP; dy <= DASH_GAP; ++dy) {
+            for (int dx = -DASH_GAP; dx <= DASH_GAP; ++dx) {
+                const double distance = std::hypot(double(dx), double(dy));
+                if (distance <= GAP + 0.5 || distance >= nearest || !free(at.x + dx, at.y + dy) ||
+                    dot({dx / distance, dy / distance}, direction) < DASH_ALIGNMENT ||
+                    !isDash({static_cast<std::int16_t>(at.x + dx),
+                             static_cast<std::int16_t>(at.y + dy)}))
+                    continue;
+                nearest = distance;
+                next = {static_cast<std::int16_t>(at.x + dx), static_cast<std::int16_t>(at.y + dy)};
+            }
+        }
+        return nearest <= DASH_GAP;
+    }
+
+    // Whether the free pixels 8-connected to p number 2 to DASH_LENGTH.
+    bool isDash(Point p) const
+    {
+        std::vector<Point> stroke{p};
+        for (std::size_t next = 0; next < stroke.size(); ++next) {
+            const Point q = stroke[next];
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const Point r{static_cast<std::int16_t>(q.x + dx),
+                                  static_cast<std::int16_t>(q.y + dy)};
+                    if (!free(r.x, r.y) ||
+                        std::find(stroke.begin(), stroke.end(), r) != stroke.end())
+                        continue;
+                    stroke.push_back(r);
+                    if (stroke.size() > DASH_LENGTH)
+                        return false;
+                }
+            }
+        }
+        return stroke.size() >= 2;
     }
 
     // The pixels a curve passed beside (the corners of its staircase) are part of its stroke:

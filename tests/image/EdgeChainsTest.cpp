@@ -57,6 +57,19 @@ TEST(EdgeChains, AClosedLoopIsOneChainTurningAllTheWayRound)
     EXPECT_GT(chains[0].length, 180.0); // the outline is about 207 pixels long
 }
 
+TEST(EdgeChains, DashesAreLinkedAcrossTheirGaps)
+{
+    // A circle of radius 40 drawn as dashes of 0.15 rad (6 px) with gaps of 0.125 rad (5 px).
+    BinaryImage dashed = blankImage(120, 120);
+    for (double from = 0; from + 0.15 < 2 * PI; from += 0.275)
+        for (int i = 0; i <= 40; ++i) {
+            const double t = from + 0.15 * i / 40;
+            dashed.rows[static_cast<std::size_t>(std::lround(60 + 40 * std::sin(t)))]
+                       [static_cast<std::size_t>(std::lround(60 + 40 * std::cos(t)))] = 1;
+        }
+    EXPECT_GT(totalTurning(linked(dashed)), 1.5 * PI);
+}
+
 TEST(EdgeChains, LinesAndCornersGiveNoChain)
 {
     // A square: four straight sides meeting at corners; linked round it would turn 2 pi.
