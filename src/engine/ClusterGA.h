@@ -66,6 +66,10 @@ class ClusterGA : public SearchHost
     Cluster* findSimilarCluster(const Chromosome* chromosome, const Cluster* skipped);
     void removeFigurePixels(const Chromosome& chromosome);
     void setLimitsFromSolutions(const SharedChromosomes& solutions);
+    /// Whether the candidate (as fitted, when it was) nearly repeats a solution found.
+    bool repeatsSolution(const Chromosome& candidate,
+                         const std::optional<EllipseParameters>& fitted,
+                         const SharedChromosomes& solutions) const;
 
     /// Whether the active pixels spread far enough to hold an ellipse beyond the largest axis
     /// searched for.
@@ -120,10 +124,6 @@ class ClusterGA : public SearchHost
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
     SupportCheck::Rules supportRules() const;
-    /// Whether the candidate (as fitted, when it was) nearly repeats a solution found.
-    bool repeatsSolution(const Chromosome& candidate,
-                         const std::optional<EllipseParameters>& fitted,
-                         const SharedChromosomes& solutions) const;
 
     /// Figures whose support was refused since the image last lost pixels.
     using RefusedFigure =

@@ -3,7 +3,9 @@
 
 #include "engine/ClusterGA.h"
 #include "genetic/EllipseChromosome.h"
+#include "geometry/EllipseFrame.h"
 #include "geometry/Figure.h"
+#include "geometry/Pi.h"
 #include "measure/SolutionFit.h"
 #include "measure/SupportCheck.h"
 
@@ -54,6 +56,23 @@ constexpr int CHAIN_CLEARING = 1;
 // in both semi-axes, repeats it: the two edges of one thick outline.
 constexpr double REPEAT_SHARE = 0.08;
 constexpr double REPEAT_PIXELS = 2.0;
+constexpr int REPEAT_PROBES = 16;
+
+// Whether the outline of e stays within tolerance of the outline of s all the way round: the
+// two edges of one thick outline do, two ellipses crossing at an angle do not.
+bool runsAlong(const EllipseParameters& e, const EllipseParameters& s, double tolerance)
+{
+    const EllipseFrame frame(s);
+    const double c = std::cos(e.angle), sine = std::sin(e.angle);
+    for (int k = 0; k < REPEAT_PROBES; ++k) {
+        const double t = 2 * PI * k / REPEAT_PROBES;
+        const double u = e.majorAxis / 2 * std::cos(t), v = e.minorAxis / 2 * std::sin(t);
+        if (frame.firstOrderDistance(e.centerX + u * c - v * sine, e.centerY + u * sine + v * c) >
+            tolerance)
+            return false;
+    }
+    return true;
+}
 
 std::int32_t majorAxisOf(const Chromosome* solution)
 {
@@ -244,7 +263,7 @@ bool ClusterGA::repeatsSolution(const Chromosome& candidate,
         const double tolerance = REPEAT_SHARE * s.majorAxis / 2 + REPEAT_PIXELS;
         if (std::hypot(e.centerX - s.centerX, e.centerY - s.centerY) <= tolerance &&
             std::fabs(e.majorAxis - s.majorAxis) / 2 <= tolerance &&
-            std::fabs(e.minorAxis - s.minorAxis) / 2 <= tolerance)
+            std::fabs(e.minorAxis - s.minorAxis) / 2 <= tolerance && runsAlong(e, s, tolerance))
             return true;
     }
     return false;

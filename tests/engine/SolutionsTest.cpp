@@ -319,3 +319,20 @@ TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
     engine->checkSolutions(solutions);
     EXPECT_EQ(solutions.size(), 1u);
 }
+
+TEST_F(SolutionsTest, UnderChainsAnEllipseCrossingASolutionIsNoRepeatOfIt)
+{
+    testRun().settings.arcs = true;
+    BinaryImage image = blankImage(200, 200);
+    drawEllipse(image, 60, 60, 40, 25, 0.0);
+    drawEllipse(image, 140, 140, 30, 30, 0.0);
+    engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
+    ASSERT_TRUE(promoted(0.95, 0.1, 0));
+    // Same centre and about the same axes: the other edge of a thick outline...
+    std::unique_ptr<Chromosome> along(make(0.95, 0.1));
+    const std::optional<EllipseParameters> inner = EllipseParameters{60, 60, 78, 48, 0.0};
+    EXPECT_TRUE(engine->repeatsSolution(*along, inner, solutions));
+    // ...unless turned across it.
+    const std::optional<EllipseParameters> turned = EllipseParameters{60, 60, 78, 48, 1.2};
+    EXPECT_FALSE(engine->repeatsSolution(*along, turned, solutions));
+}
