@@ -30,9 +30,19 @@ constexpr double GAP_ALIGNMENT = 0.7;
 // at most the dash's length, not a curve that merely ends nearby). That is the pattern of a
 // dashed outline; broken edges of photographs are left to the narrower gap.
 constexpr std::size_t DASH_LENGTH = 12;
-constexpr int DASH_GAP = 6;
-constexpr double DASH_ALIGNMENT = 0.9;
 constexpr std::size_t DASH_DIRECTION_SPAN = 4;
+
+// A gap a curve may be followed across: the pixel beyond lies from shortest to widest pixels
+// away, within the alignment of straight ahead, and on a dash when ontoDash.
+struct Gap {
+    double shortest;
+    int widest;
+    double alignment;
+    bool ontoDash;
+};
+constexpr Gap BROKEN_EDGE{1.5, GAP, GAP_ALIGNMENT, false};
+// Beyond the broken edge's reach (no pixel centre lies exactly 3.5 pixels away).
+constexpr Gap DASH_GAP{GAP + 0.5, 6, 0.9, true};
 // Slack of the convexity test, in pixels: rasterisation moves points by about one pixel.
 constexpr double CONVEX_SLACK = 2.0;
 
@@ -181,9 +191,9 @@ struct EdgeChains::Tracer {
                 }
             }
             if (best < 0) {
-                if (!bridgeGap(at, direction, next) &&
+                if (!bridge(at, direction, BROKEN_EDGE, next) &&
                     !(out.size() - runStart <= DASH_LENGTH &&
-                      bridgeDash(at, dashDirection(start, out), next)))
+                      bridge(at, dashDirection(start, out), DASH_GAP, next)))
                     return;
                 runStart = out.size();
             }
@@ -194,24 +204,26 @@ struct EdgeChains::Tracer {
         }
     }
 
-    // A free pixel ahead across a short gap, nearest first: dashed outlines and edges broken
-    // for a pixel or two are one curve.
-    bool bridgeGap(Point at, Vector2 direction, Point& next) const
+    // A free pixel ahead across a gap, nearest first (onto a dash only, for a dash's gap).
+    bool bridge(Point at, Vector2 direction, const Gap& gap, Point& next) const
     {
         if (direction.x == 0 && direction.y == 0)
             return false;
-        double nearest = GAP + 0.5;
-        for (int dy = -GAP; dy <= GAP; ++dy) {
-            for (int dx = -GAP; dx <= GAP; ++dx) {
+        double nearest = gap.widest + 0.5;
+        for (int dy = -gap.widest; dy <= gap.widest; ++dy) {
+            for (int dx = -gap.widest; dx <= gap.widest; ++dx) {
                 const double distance = std::hypot(double(dx), double(dy));
-                if (distance < 1.5 || distance >= nearest || !free(at.x + dx, at.y + dy) ||
-                    dot({dx / distance, dy / distance}, direction) < GAP_ALIGNMENT)
+                const Point p{static_cast<std::int16_t>(at.x + dx),
+                              static_cast<std::int16_t>(at.y + dy)};
+                if (distance < gap.shortest || distance >= nearest || !free(p.x, p.y) ||
+                    dot({dx / distance, dy / distance}, direction) < gap.alignment ||
+                    (gap.ontoDash && !isDash(p)))
                     continue;
                 nearest = distance;
-                next = {static_cast<std::int16_t>(at.x + dx), static_cast<std::int16_t>(at.y + dy)};
+                next = p;
             }
         }
-        return nearest <= GAP;
+        return nearest <= gap.widest;
     }
 
     // The direction of the curve's last few pixels.
@@ -223,27 +235,6 @@ struct EdgeChains::Tracer {
                                ? out[out.size() - 1 - DASH_DIRECTION_SPAN]
                                : (out.size() == DASH_DIRECTION_SPAN ? start : out.front());
         return unit(between(from, out.back()));
-    }
-
-    // A free stroke pixel ahead across a dash's gap, nearest first.
-    bool bridgeDash(Point at, Vector2 direction, Point& next) const
-    {
-        if (direction.x == 0 && direction.y == 0)
-            return false;
-        double nearest = DASH_GAP + 0.5;
-        for (int dy = -DASH_GAP; dy <= DASH_GAP; ++dy) {
-            for (int dx = -DASH_GAP; dx <= DASH_GAP; ++dx) {
-                const double distance = std::hypot(double(dx), double(dy));
-                if (distance <= GAP + 0.5 || distance >= nearest || !free(at.x + dx, at.y + dy) ||
-                    dot({dx / distance, dy / distance}, direction) < DASH_ALIGNMENT ||
-                    !isDash({static_cast<std::int16_t>(at.x + dx),
-                             static_cast<std::int16_t>(at.y + dy)}))
-                    continue;
-                nearest = distance;
-                next = {static_cast<std::int16_t>(at.x + dx), static_cast<std::int16_t>(at.y + dy)};
-            }
-        }
-        return nearest <= DASH_GAP;
     }
 
     // Whether the free pixels 8-connected to p number 2 to DASH_LENGTH.
