@@ -60,7 +60,7 @@ constexpr int REPEAT_PROBES = 16;
 
 // Whether the outline of e stays within tolerance of the outline of s all the way round: the
 // two edges of one thick outline do, two ellipses crossing at an angle do not.
-bool runsAlong(const EllipseParameters& e, const EllipseParameters& s, double tolerance)
+bool outlinesRunTogether(const EllipseParameters& e, const EllipseParameters& s, double tolerance)
 {
     const EllipseFrame frame(s);
     const double c = std::cos(e.angle), sine = std::sin(e.angle);
@@ -263,7 +263,8 @@ bool ClusterGA::repeatsSolution(const Chromosome& candidate,
         const double tolerance = REPEAT_SHARE * s.majorAxis / 2 + REPEAT_PIXELS;
         if (std::hypot(e.centerX - s.centerX, e.centerY - s.centerY) <= tolerance &&
             std::fabs(e.majorAxis - s.majorAxis) / 2 <= tolerance &&
-            std::fabs(e.minorAxis - s.minorAxis) / 2 <= tolerance && runsAlong(e, s, tolerance))
+            std::fabs(e.minorAxis - s.minorAxis) / 2 <= tolerance &&
+            outlinesRunTogether(e, s, tolerance))
             return true;
     }
     return false;

@@ -72,7 +72,7 @@ bool ChainSeeder::pickGenes(std::array<Point, 5>& genes, const BinaryImage& imag
         }
         const std::size_t own =
             other == nullptr ? 5 : static_cast<std::size_t>(random.randomInt(2, 3));
-        const CachedFit& cached = fitOf(id, other == nullptr ? 0 : partnerIndex + 1, other);
+        const CachedFit& cached = fitOf(id, other == nullptr ? 0 : partnerIndex + 1);
         const EllipseParameters* fit = cached.fitted ? &cached.fit : nullptr;
         if (!cached.around.empty()) {
             // Other arcs lie along the fit: the genes spread around all of them.
@@ -159,22 +159,21 @@ const std::vector<std::uint32_t>& ChainSeeder::partnersOf(std::uint32_t chain)
     return state.partners;
 }
 
-const ChainSeeder::CachedFit& ChainSeeder::fitOf(std::uint32_t chain, std::size_t slot,
-                                                 const EdgeChain* other)
+const ChainSeeder::CachedFit& ChainSeeder::fitOf(std::uint32_t chain, std::size_t slot)
 {
-    std::vector<CachedFit>& fits = states_[chain].fits;
-    if (fits.empty())
-        fits.resize(states_[chain].partners.size() + 1);
-    CachedFit& cached = fits[slot];
+    ChainState& state = states_[chain];
+    if (state.fits.empty())
+        state.fits.resize(state.partners.size() + 1);
+    CachedFit& cached = state.fits[slot];
     if (!cached.known) {
         cached.known = true;
-        cached.fitted = fitChains(chains_[chain], other, cached.fit);
-        if (cached.fitted) {
-            std::vector<std::uint32_t> seeds{chain};
-            if (other != nullptr)
-                seeds.push_back(static_cast<std::uint32_t>(other - chains_.chains().data()));
+        std::vector<std::uint32_t> seeds{chain};
+        if (slot > 0)
+            seeds.push_back(state.partners[slot - 1]);
+        cached.fitted =
+            fitChains(chains_[chain], slot > 0 ? &chains_[seeds[1]] : nullptr, cached.fit);
+        if (cached.fitted)
             cached.around = grouping_.grow(chains_, seeds, cached.fit);
-        }
     }
     return cached;
 }

@@ -63,7 +63,7 @@ class ChainSeeder
     void retire(std::uint32_t chain);
     const std::vector<std::uint32_t>& partnersOf(std::uint32_t chain);
     /// slot 0 is the chain alone, slot k + 1 the chain with its partner k.
-    const CachedFit& fitOf(std::uint32_t chain, std::size_t slot, const EdgeChain* other);
+    const CachedFit& fitOf(std::uint32_t chain, std::size_t slot);
     static bool fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit);
     static void spread(const std::vector<Point>& pixels, std::size_t count, Point* genes,
                        RandomGenerator& random, const EllipseParameters* fit);

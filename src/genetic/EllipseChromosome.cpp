@@ -20,7 +20,7 @@ bool EllipseChromosome::repeatsAGene(const std::array<Point, 5>& genes)
 {
     for (std::size_t i = 0; i < genes.size(); ++i)
         for (std::size_t j = i + 1; j < genes.size(); ++j)
-            if (genes[i].x == genes[j].x && genes[i].y == genes[j].y)
+            if (genes[i] == genes[j])
                 return true;
     return false;
 }

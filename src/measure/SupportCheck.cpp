@@ -190,10 +190,11 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
     const int stride = std::max(1, static_cast<int>(std::lround(rules_.spacing / BAND_STEP)));
     std::int64_t trials = 0, hits = 0;
     const double innerLimit = INNER_REACH * frame.b;
+    const int backgroundEvery = std::max(1, rules_.backgroundEvery);
     int index = 0;
     for (const OutlinePosition& p : spacedPositions(frame, BAND_STEP)) {
         const bool sample = index % stride == 0;
-        const bool background = index++ % rules_.backgroundEvery == 0;
+        const bool background = index++ % backgroundEvery == 0;
         if (!inside(p.x, p.y))
             continue;
         if (sample) {
