@@ -62,13 +62,10 @@ constexpr int REPEAT_PROBES = 16;
 // two edges of one thick outline do, two ellipses crossing at an angle do not.
 bool outlinesRunTogether(const EllipseParameters& e, const EllipseParameters& s, double tolerance)
 {
-    const EllipseFrame frame(s);
-    const double c = std::cos(e.angle), sine = std::sin(e.angle);
+    const EllipseFrame own(e), other(s);
     for (int k = 0; k < REPEAT_PROBES; ++k) {
-        const double t = 2 * PI * k / REPEAT_PROBES;
-        const double u = e.majorAxis / 2 * std::cos(t), v = e.minorAxis / 2 * std::sin(t);
-        if (frame.firstOrderDistance(e.centerX + u * c - v * sine, e.centerY + u * sine + v * c) >
-            tolerance)
+        const PlanePoint p = own.pointAt(2 * PI * k / REPEAT_PROBES);
+        if (other.firstOrderDistance(p.x, p.y) > tolerance)
             return false;
     }
     return true;

@@ -20,17 +20,10 @@ constexpr int PROBES_NEEDED = 5;
 constexpr double ALONG_DISTANCE = 1.5;
 // Outline positions looked at per pixel of perimeter when gathering chains.
 constexpr double LOOKS_PER_PIXEL = 0.25;
-// Pixels of one chain the refit takes at most.
+// Pixels of one chain a least-squares fit takes at most.
 constexpr std::size_t FIT_POINTS = 64;
 // The refit may move the centre and the axes by this share of the semi-major axis at most.
 constexpr double MAX_CHANGE = 0.2;
-
-void addPixels(const EdgeChain& chain, std::vector<PlanePoint>& points)
-{
-    const std::size_t step = std::max<std::size_t>(1, chain.pixels.size() / FIT_POINTS);
-    for (std::size_t i = 0; i < chain.pixels.size(); i += step)
-        points.push_back({double(chain.pixels[i].x), double(chain.pixels[i].y)});
-}
 
 bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
 {
@@ -41,6 +34,13 @@ bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
 }
 
 } // namespace
+
+void ArcGrouping::addFitPoints(const EdgeChain& chain, std::vector<PlanePoint>& points)
+{
+    const std::size_t step = std::max<std::size_t>(1, chain.pixels.size() / FIT_POINTS);
+    for (std::size_t i = 0; i < chain.pixels.size(); i += step)
+        points.push_back({double(chain.pixels[i].x), double(chain.pixels[i].y)});
+}
 
 ArcGrouping::ArcGrouping(const EdgeChains& chains) : lastLook_(chains.size())
 {
@@ -74,7 +74,7 @@ std::vector<Point> ArcGrouping::grow(const EdgeChains& chains,
     std::vector<PlanePoint> points;
     for (const auto* ids : {&seeds, &joined})
         for (std::uint32_t id : *ids)
-            addPixels(chains[id], points);
+            addFitPoints(chains[id], points);
     EllipseParameters refit;
     if (!ConicFit::fitAlgebraic(points, refit) || !(refit.minorAxis > 0) || !closeTo(refit, fit))
         return {};
@@ -102,16 +102,16 @@ std::vector<std::uint32_t> ArcGrouping::chainsAlong(const EdgeChains& chains,
     ++look_;
     for (std::uint32_t id : seeds)
         lastLook_[id] = look_;
-    const double a = fit.majorAxis / 2, b = fit.minorAxis / 2;
-    const double c = std::cos(fit.angle), s = std::sin(fit.angle);
-    const int looks = std::max(16, static_cast<int>(PI * (a + b) * LOOKS_PER_PIXEL));
+    const EllipseFrame frame(fit);
+    const double perimeter = PI * (fit.majorAxis / 2 + fit.minorAxis / 2);
+    const int looks = std::max(16, static_cast<int>(perimeter * LOOKS_PER_PIXEL));
     std::vector<std::uint32_t> found;
     int lastCell = -1;
     for (int i = 0; i < looks; ++i) {
         const double t = 2 * PI * i / looks;
-        const double u = a * std::cos(t), v = b * std::sin(t);
-        const int x = static_cast<int>(std::floor(fit.centerX + u * c - v * s + 0.5));
-        const int y = static_cast<int>(std::floor(fit.centerY + u * s + v * c + 0.5));
+        const PlanePoint p = frame.pointAt(t);
+        const int x = static_cast<int>(std::floor(p.x + 0.5));
+        const int y = static_cast<int>(std::floor(p.y + 0.5));
         if (x < 0 || y < 0 || x / CELL >= columns_ || y / CELL >= rows_)
             continue;
         const int cell = y / CELL * columns_ + x / CELL;

@@ -5,6 +5,7 @@
 
 #include "core/Point.h"
 #include "geometry/EllipseParameters.h"
+#include "geometry/PlanePoint.h"
 #include "image/EdgeChains.h"
 
 namespace Trelm
@@ -23,6 +24,10 @@ class ArcGrouping
     /// refit strays.
     std::vector<Point> grow(const EdgeChains& chains, const std::vector<std::uint32_t>& seeds,
                             EllipseParameters& fit);
+
+    /// Appends up to about 64 pixels spread evenly along chain: enough for a least-squares
+    /// fit, and a long chain does not outweigh a short one beside it.
+    static void addFitPoints(const EdgeChain& chain, std::vector<PlanePoint>& points);
 
     /// Edge of the grid's square cells, in pixels.
     static constexpr int CELL = 8;

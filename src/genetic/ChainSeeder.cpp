@@ -23,8 +23,6 @@ constexpr double ALIVE_SHARE = 0.6;
 // Candidates a chain seeds again after a solution changed the image: a few, since most chains
 // are not arcs of what is left to find, and each round costs a check of every new candidate.
 constexpr std::uint32_t RENEWED_SEEDS = 5;
-// Pixels of a chain the least-squares fit uses at most.
-constexpr std::size_t FIT_POINTS = 64;
 // Pixels either side of a random place searched for the one nearest the fit.
 constexpr std::size_t NEAREST_WINDOW = 3;
 
@@ -186,9 +184,7 @@ bool ChainSeeder::fitChains(const EdgeChain& chain, const EdgeChain* other, Elli
     for (const EdgeChain* source : {&chain, other}) {
         if (source == nullptr)
             continue;
-        const std::size_t step = std::max<std::size_t>(1, source->pixels.size() / FIT_POINTS);
-        for (std::size_t i = 0; i < source->pixels.size(); i += step)
-            points.push_back({double(source->pixels[i].x), double(source->pixels[i].y)});
+        ArcGrouping::addFitPoints(*source, points);
     }
     return ConicFit::fitAlgebraic(points, fit) && fit.minorAxis > 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry/EllipseParameters.h"
+#include "geometry/PlanePoint.h"
 
 namespace Trelm
 {
@@ -19,9 +20,11 @@ class EllipseFrame
     /// The parameter t of the outline point a cos t, b sin t on the ray from the centre
     /// through (x, y) in the ellipse's own frame, in [-pi, pi].
     double parameter(double x, double y) const;
+    /// The outline point of parameter t: a cos t, b sin t turned and moved into place.
+    PlanePoint pointAt(double t) const;
 
   private:
-    double centerX_, centerY_, cos_, sin_, inverseA_, inverseB_;
+    double centerX_, centerY_, cos_, sin_, a_, b_, inverseA_, inverseB_;
 };
 
 } // namespace Trelm

@@ -307,9 +307,7 @@ TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
 {
     testRun().settings.arcs = true;
     testRun().settings.validate = true;
-    BinaryImage image = blankImage(200, 200);
-    drawEllipse(image, 60, 60, 40, 25, 0.0);
-    engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
+    rebuildEngine();
     // A loosely fitting candidate new to its cluster waits for a later step while chains last.
     EXPECT_FALSE(promoted(0.6, 0.3, 0));
     std::array<Point, 5> genes;
@@ -323,10 +321,7 @@ TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
 TEST_F(SolutionsTest, UnderChainsAnEllipseCrossingASolutionIsNoRepeatOfIt)
 {
     testRun().settings.arcs = true;
-    BinaryImage image = blankImage(200, 200);
-    drawEllipse(image, 60, 60, 40, 25, 0.0);
-    drawEllipse(image, 140, 140, 30, 30, 0.0);
-    engine = std::make_unique<ClusterGA>(testRun(), std::move(image));
+    rebuildEngine();
     ASSERT_TRUE(promoted(0.95, 0.1, 0));
     // Same centre and about the same axes: the other edge of a thick outline...
     std::unique_ptr<Chromosome> along(make(0.95, 0.1));

@@ -23,6 +23,12 @@ class TwoEllipseFixture : public ::testing::Test
     {
         resetSettings();
         testRun().random.seed(311);
+        rebuildEngine();
+    }
+
+    /// A new engine over the two ellipses, made with the settings as they are now.
+    void rebuildEngine()
+    {
         BinaryImage image = blankImage(200, 200);
         drawEllipse(image, 60, 60, 40, 25, 0.0);
         drawEllipse(image, 140, 140, 30, 30, 0.0);
