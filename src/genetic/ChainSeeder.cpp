@@ -71,7 +71,7 @@ bool ChainSeeder::pickGenes(std::array<Point, 5>& genes, const BinaryImage& imag
         const std::size_t own =
             other == nullptr ? 5 : static_cast<std::size_t>(random.randomInt(2, 3));
         const CachedFit& cached = fitOf(id, other == nullptr ? 0 : partnerIndex + 1);
-        const EllipseParameters* fit = cached.fitted ? &cached.fit : nullptr;
+        const EllipseFrame* fit = cached.frame ? &*cached.frame : nullptr;
         if (!cached.around.empty()) {
             // Other arcs lie along the fit: the genes spread around all of them.
             spread(cached.around, 5, genes.data(), random, fit);
@@ -145,15 +145,18 @@ const std::vector<std::uint32_t>& ChainSeeder::partnersOf(std::uint32_t chain)
         return state.partners;
     state.partnersKnown = true;
     const EdgeChain& own = chains_[chain];
-    std::vector<std::pair<double, std::uint32_t>> found;
+    std::vector<std::pair<double, std::uint32_t>> byGap;
     for (std::uint32_t other = 0; other < chains_.size(); ++other)
-        if (other != chain && EdgeChains::convexTogether(own, chains_[other]))
-            found.emplace_back(endGap(own, chains_[other]), other);
-    const std::size_t kept = std::min(found.size(), MAX_PARTNERS);
-    std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(kept),
-                      found.end());
-    for (std::size_t i = 0; i < kept; ++i)
-        state.partners.push_back(found[i].second);
+        if (other != chain)
+            byGap.emplace_back(endGap(own, chains_[other]), other);
+    std::sort(byGap.begin(), byGap.end());
+    // Nearest first, so that the costlier convexity test stops at the last partner kept.
+    for (const auto& [gap, other] : byGap) {
+        if (state.partners.size() == MAX_PARTNERS)
+            break;
+        if (EdgeChains::convexTogether(own, chains_[other]))
+            state.partners.push_back(other);
+    }
     return state.partners;
 }
 
@@ -170,8 +173,10 @@ const ChainSeeder::CachedFit& ChainSeeder::fitOf(std::uint32_t chain, std::size_
             seeds.push_back(state.partners[slot - 1]);
         cached.fitted =
             fitChains(chains_[chain], slot > 0 ? &chains_[seeds[1]] : nullptr, cached.fit);
-        if (cached.fitted)
+        if (cached.fitted) {
             cached.around = grouping_.grow(chains_, seeds, cached.fit);
+            cached.frame.emplace(cached.fit);
+        }
     }
     return cached;
 }
@@ -193,13 +198,10 @@ bool ChainSeeder::fitChains(const EdgeChain& chain, const EdgeChain* other, Elli
 // each of count equal stretches, the one nearest the fit among a few around a random place
 // when there is a fit.
 void ChainSeeder::spread(const std::vector<Point>& pixels, std::size_t count, Point* genes,
-                         RandomGenerator& random, const EllipseParameters* fit)
+                         RandomGenerator& random, const EllipseFrame* fit)
 {
     const std::size_t size = pixels.size();
     const double stretch = static_cast<double>(size) / static_cast<double>(count);
-    // The nearest pixel to first order: enough to tell it among a few neighbours.
-    const std::optional<EllipseFrame> frame =
-        fit != nullptr ? std::optional<EllipseFrame>(*fit) : std::nullopt;
     for (std::size_t j = 0; j < count; ++j) {
         const double at = (static_cast<double>(j) + random.randomReal(0, 1)) * stretch;
         std::size_t index = std::min(static_cast<std::size_t>(at), size - 1);
@@ -209,7 +211,8 @@ void ChainSeeder::spread(const std::vector<Point>& pixels, std::size_t count, Po
             double best = std::numeric_limits<double>::max();
             for (std::size_t k = first; k <= last; ++k) {
                 const Point p = pixels[k];
-                const double d = frame->firstOrderDistance(p.x, p.y);
+                // To first order: enough to tell the nearest among a few neighbours.
+                const double d = fit->firstOrderDistance(p.x, p.y);
                 if (d < best) {
                     best = d;
                     index = k;

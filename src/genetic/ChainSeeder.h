@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/Point.h"
@@ -41,6 +42,8 @@ class ChainSeeder
         bool known = false;
         bool fitted = false;
         EllipseParameters fit;
+        /// The fit's frame, for choosing genes near it.
+        std::optional<EllipseFrame> frame;
         /// The pixels of the chains and of the others lying along the fit, in order around it;
         /// empty when no other chain does.
         std::vector<Point> around;
@@ -66,7 +69,7 @@ class ChainSeeder
     const CachedFit& fitOf(std::uint32_t chain, std::size_t slot);
     static bool fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit);
     static void spread(const std::vector<Point>& pixels, std::size_t count, Point* genes,
-                       RandomGenerator& random, const EllipseParameters* fit);
+                       RandomGenerator& random, const EllipseFrame* fit);
 
     EdgeChains chains_;
     ArcGrouping grouping_;

@@ -282,49 +282,57 @@ bool solveSymmetric(Matrix5 m, Vector5 rhs, Vector5& x)
     return true;
 }
 
-// The normal equations of the linearised problem at q: J^T J and -J^T r.
-void normalEquations(const Vector5& q, const std::vector<PlanePoint>& points, Matrix5& jtj,
-                     Vector5& jtr)
+// The sum of squared residuals at q and the normal equations of the problem linearised there
+// (J^T J and -J^T r), from one pass over the points: the foot points dominate the cost, and a
+// step that is kept needs both.
+struct Linearisation {
+    double cost = 0.0;
+    Matrix5 jtj{};
+    Vector5 jtr{};
+};
+
+Linearisation linearise(const Vector5& q, const std::vector<PlanePoint>& points)
 {
     const Frame frame(q);
-    jtj = {};
-    jtr = {};
+    Linearisation at;
     for (const PlanePoint& p : points) {
         Vector5 g{};
         const double r = residual(frame, p, &g);
+        at.cost += r * r;
         for (std::size_t i = 0; i < PARAMETERS; ++i) {
-            jtr[i] -= g[i] * r;
-            for (std::size_t j = 0; j < PARAMETERS; ++j)
-                jtj[i][j] += g[i] * g[j];
+            at.jtr[i] -= g[i] * r;
+            for (std::size_t j = 0; j <= i; ++j)
+                at.jtj[i][j] += g[i] * g[j];
         }
     }
+    for (std::size_t i = 0; i < PARAMETERS; ++i)
+        for (std::size_t j = i + 1; j < PARAMETERS; ++j)
+            at.jtj[i][j] = at.jtj[j][i];
+    return at;
 }
 
 // One Gauss-Newton step from q, damped more and more until it lowers the cost; false when no
 // damping does. The damping left for the next step shrinks after success.
-bool dampedStep(const std::vector<PlanePoint>& points, const Vector5& q, double cost0,
-                double& damping, Vector5& next, double& nextCost)
+bool dampedStep(const std::vector<PlanePoint>& points, const Vector5& q, const Linearisation& here,
+                double& damping, Vector5& next, Linearisation& there)
 {
-    Matrix5 jtj{};
-    Vector5 jtr{};
-    normalEquations(q, points, jtj, jtr);
     for (int attempt = 0; attempt < MAX_REJECTED_STEPS; ++attempt, damping *= DAMPING_INCREASE) {
-        Matrix5 damped = jtj;
+        Matrix5 damped = here.jtj;
         // The absolute term keeps a circle's undetermined angle from making it singular.
         for (std::size_t i = 0; i < PARAMETERS; ++i)
-            damped[i][i] += damping * (jtj[i][i] + 1e-9);
+            damped[i][i] += damping * (here.jtj[i][i] + 1e-9);
         Vector5 step{};
-        if (!solveSymmetric(damped, jtr, step))
+        if (!solveSymmetric(damped, here.jtr, step))
             continue;
         Vector5 trial = q;
         for (std::size_t i = 0; i < PARAMETERS; ++i)
             trial[i] += step[i];
         if (!(trial[2] > MIN_SEMI_AXIS) || !(trial[3] > MIN_SEMI_AXIS))
             continue;
-        const double trialCost = cost(trial, points);
-        if (trialCost < cost0) {
+        Linearisation atTrial = linearise(trial, points);
+        if (atTrial.cost < here.cost) {
             next = trial;
-            nextCost = trialCost;
+            there = atTrial;
             damping *= DAMPING_DECREASE;
             return true;
         }
@@ -467,18 +475,18 @@ bool ConicFit::refineGeometric(const std::vector<PlanePoint>& points, EllipsePar
         return false;
     Vector5 q{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2, ellipse.minorAxis / 2,
               ellipse.angle};
-    double current = cost(q, points);
-    if (!std::isfinite(current))
+    Linearisation current = linearise(q, points);
+    if (!std::isfinite(current.cost))
         return false;
     double damping = INITIAL_DAMPING;
     for (int iteration = 0; iteration < iterations; ++iteration) {
         Vector5 next = q;
-        double nextCost = current;
-        if (!dampedStep(points, q, current, damping, next, nextCost))
+        Linearisation atNext;
+        if (!dampedStep(points, q, current, damping, next, atNext))
             break; // no step lowers the sum: a minimum
-        const bool converged = current - nextCost <= CONVERGED * current;
+        const bool converged = current.cost - atNext.cost <= CONVERGED * current.cost;
         q = next;
-        current = nextCost;
+        current = atNext;
         if (converged)
             break;
     }
@@ -497,6 +505,18 @@ double ConicFit::signedDistance(const EllipseParameters& ellipse, PlanePoint p)
     const Frame frame(Vector5{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2,
                               ellipse.minorAxis / 2, ellipse.angle});
     return residual(frame, p, nullptr);
+}
+
+std::vector<PlanePoint> ConicFit::pointsWithin(const EllipseParameters& ellipse,
+                                               const std::vector<PlanePoint>& points, double band)
+{
+    const Frame frame(Vector5{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2,
+                              ellipse.minorAxis / 2, ellipse.angle});
+    std::vector<PlanePoint> near;
+    for (const PlanePoint& p : points)
+        if (std::fabs(residual(frame, p, nullptr)) <= band)
+            near.push_back(p);
+    return near;
 }
 
 double ConicFit::rmsDistance(const EllipseParameters& ellipse,

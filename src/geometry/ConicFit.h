@@ -27,6 +27,10 @@ class ConicFit
     /// Orthogonal distance of p from the outline: negative inside, positive outside.
     static double signedDistance(const EllipseParameters& ellipse, PlanePoint p);
 
+    /// The points whose orthogonal distance from the outline is at most band, in their order.
+    static std::vector<PlanePoint> pointsWithin(const EllipseParameters& ellipse,
+                                                const std::vector<PlanePoint>& points, double band);
+
     /// Root mean square of the orthogonal distances of the points (0 for no point).
     static double rmsDistance(const EllipseParameters& ellipse,
                               const std::vector<PlanePoint>& points);

@@ -54,16 +54,6 @@ std::vector<PlanePoint> pixelsAround(const BinaryImage& image, const std::vector
     return pixels;
 }
 
-std::vector<PlanePoint> within(const std::vector<PlanePoint>& pixels,
-                               const EllipseParameters& ellipse, double band)
-{
-    std::vector<PlanePoint> near;
-    for (const PlanePoint& p : pixels)
-        if (std::fabs(ConicFit::signedDistance(ellipse, p)) <= band)
-            near.push_back(p);
-    return near;
-}
-
 bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
 {
     const double shift = std::max(MAX_SHIFT, MAX_SHIFT_SHARE * start.majorAxis);
@@ -82,7 +72,8 @@ bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, Ellips
     if (!(start.majorAxis > 0) || !(start.minorAxis > 0))
         return false;
     // 1. The pixels of the band around the search's ellipse.
-    const std::vector<PlanePoint> band = within(pixelsAround(image, ellipse.points), start, BAND);
+    const std::vector<PlanePoint> band =
+        ConicFit::pointsWithin(start, pixelsAround(image, ellipse.points), BAND);
     if (band.size() < MIN_PIXELS)
         return false;
     // 2. A first fit: the algebraic one when it is the closer, else the search's own ellipse.
@@ -93,7 +84,7 @@ bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, Ellips
         fit = algebraic;
     // 3. Orthogonal distances, twice: the second time on the pixels near the first result.
     for (int pass = 0; pass < 2; ++pass) {
-        const std::vector<PlanePoint> near = within(band, fit, TRIM);
+        const std::vector<PlanePoint> near = ConicFit::pointsWithin(fit, band, TRIM);
         if (near.size() < MIN_PIXELS || !ConicFit::refineGeometric(near, fit, ITERATIONS))
             return false;
     }

@@ -59,15 +59,18 @@ struct SupportCheck::Frame {
     OutlinePosition at(double t) const
     {
         const double ct = std::cos(t), st = std::sin(t);
-        const double speed = std::hypot(a * st, b * ct);
+        return at(ct, st, std::hypot(a * st, b * ct));
+    }
+
+    // The same from cos t, sin t and the speed there.
+    OutlinePosition at(double ct, double st, double speed) const
+    {
         const double u = a * ct, v = b * st;
         const double tu = -a * st / speed, tv = b * ct / speed;
         const double nu = b * ct / speed, nv = a * st / speed;
         return {cx + u * c - v * s, cy + u * s + v * c, tu * c - tv * s,
                 tu * s + tv * c,    nu * c - nv * s,    nu * s + nv * c};
     }
-
-    double speed(double t) const { return std::hypot(a * std::sin(t), b * std::cos(t)); }
 };
 
 // Positions spaced by arc length along the outline, the first at the end of the major axis.
@@ -82,11 +85,13 @@ std::vector<SupportCheck::OutlinePosition> SupportCheck::spacedPositions(const F
     double travelled = spacing; // the first step emits a position
     for (int i = 0; i < steps; ++i) {
         const double t = 2 * PI * i / steps;
+        const double ct = std::cos(t), st = std::sin(t);
+        const double speed = std::hypot(f.a * st, f.b * ct);
         if (travelled >= spacing) {
             travelled -= spacing;
-            positions.push_back(f.at(t));
+            positions.push_back(f.at(ct, st, speed));
         }
-        travelled += f.speed(t) * 2 * PI / steps;
+        travelled += speed * 2 * PI / steps;
     }
     return positions;
 }
@@ -183,26 +188,64 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
     const Frame frame(ellipse);
     if (!(frame.a > 0) || !(frame.b > 0))
         return m;
+    const std::vector<OutlinePosition> positions = spacedPositions(frame, BAND_STEP);
+    measureOutline(frame, positions, m);
+    measureBackground(frame, positions, m);
+    return m;
+}
+
+bool SupportCheck::passes(const EllipseParameters& ellipse, bool partial) const
+{
+    Measure m;
+    const Frame frame(ellipse);
+    if (!(frame.a > 0) || !(frame.b > 0))
+        return false;
+    const std::vector<OutlinePosition> positions = spacedPositions(frame, BAND_STEP);
+    measureOutline(frame, positions, m);
+    // The background costs several times the outline: an ellipse whose outline alone already
+    // fails needs none.
+    const std::int32_t fewestSectors =
+        partial ? rules_.minPartialSectors : std::min(rules_.minSectors, rules_.minBunchedSectors);
+    if (m.samples == 0 || !wholeEnough(m) || m.sectors < neededSectors(fewestSectors, m))
+        return false;
+    measureBackground(frame, positions, m);
+    return partial ? acceptsPartial(m) : accepts(m);
+}
+
+// The support of the positions, every stride-th one a sample so that no pixel supports two,
+// and of the sectors.
+void SupportCheck::measureOutline(const Frame& frame, const std::vector<OutlinePosition>& positions,
+                                  Measure& m) const
+{
     m.semiMinor = frame.b;
     const double reach = rules_.spacing / 2;
-    // Every position samples the background; every stride-th one is a sample of the support,
-    // so that no pixel supports two samples.
-    const int stride = std::max(1, static_cast<int>(std::lround(rules_.spacing / BAND_STEP)));
-    std::int64_t trials = 0, hits = 0;
-    const double innerLimit = INNER_REACH * frame.b;
-    const int backgroundEvery = std::max(1, rules_.backgroundEvery);
-    int index = 0;
-    for (const OutlinePosition& p : spacedPositions(frame, BAND_STEP)) {
-        const bool sample = index % stride == 0;
-        const bool background = index++ % backgroundEvery == 0;
+    const auto stride = static_cast<std::size_t>(
+        std::max(1, static_cast<int>(std::lround(rules_.spacing / BAND_STEP))));
+    for (std::size_t index = 0; index < positions.size(); index += stride) {
+        const OutlinePosition& p = positions[index];
         if (!inside(p.x, p.y))
             continue;
-        if (sample) {
-            ++m.samples;
-            if (supports(p, reach))
-                ++m.supported;
-        }
-        if (!background)
+        ++m.samples;
+        if (supports(p, reach))
+            ++m.supported;
+    }
+    measureSectors(frame, m);
+}
+
+// The clutter's chance, from the parallels either side of the outline, and the expected false
+// detections it gives the measured support.
+void SupportCheck::measureBackground(const Frame& frame,
+                                     const std::vector<OutlinePosition>& positions,
+                                     Measure& m) const
+{
+    const double reach = rules_.spacing / 2;
+    std::int64_t trials = 0, hits = 0;
+    const double innerLimit = INNER_REACH * frame.b;
+    const std::size_t backgroundEvery =
+        static_cast<std::size_t>(std::max(1, rules_.backgroundEvery));
+    for (std::size_t index = 0; index < positions.size(); index += backgroundEvery) {
+        const OutlinePosition& p = positions[index];
+        if (!inside(p.x, p.y))
             continue;
         // The parallels off the image are not sampled.
         for (double offset : BAND_OFFSETS) {
@@ -220,12 +263,10 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
     }
     // One hit and one miss added: an empty band still leaves some chance of clutter.
     m.density = static_cast<double>(hits + 1) / static_cast<double>(trials + 2);
-    measureSectors(frame, m);
     // The points the candidate was built through are supported whatever the image holds.
     const std::int32_t given = std::min({rules_.givenPoints, m.samples, m.supported});
     m.log10FalseAlarms = (rules_.log10Tests >= 0 ? rules_.log10Tests : log10TestCount()) +
                          log10BinomialTail(m.samples - given, m.supported - given, m.density);
-    return m;
 }
 
 // Sectors of the normal's direction, each probed at positions evenly spread in that direction:

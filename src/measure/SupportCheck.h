@@ -95,13 +95,10 @@ class SupportCheck
     Measure measure(const Ellipse& ellipse) const;
     /// Whether the measured support makes the ellipse a detection.
     bool accepts(const Measure& measure) const;
-    bool accepts(const EllipseParameters& ellipse) const { return accepts(measure(ellipse)); }
+    bool accepts(const EllipseParameters& ellipse) const { return passes(ellipse, false); }
     /// Whether the measured support makes a partial outline a detection.
     bool acceptsPartial(const Measure& measure) const;
-    bool acceptsPartial(const EllipseParameters& ellipse) const
-    {
-        return acceptsPartial(measure(ellipse));
-    }
+    bool acceptsPartial(const EllipseParameters& ellipse) const { return passes(ellipse, true); }
 
     /// log10 of the number of ellipses the search could test in the image: the larger of the
     /// geometric count (five parameters, each taking about as many values as the image is wide
@@ -116,6 +113,13 @@ class SupportCheck
 
     static std::vector<OutlinePosition> spacedPositions(const Frame& frame, double spacing);
     static OutlinePosition shifted(const OutlinePosition& p, double offset);
+    /// What accepts or acceptsPartial would decide on the measure, without measuring the
+    /// background when the outline alone decides it.
+    bool passes(const EllipseParameters& ellipse, bool partial) const;
+    void measureOutline(const Frame& frame, const std::vector<OutlinePosition>& positions,
+                        Measure& m) const;
+    void measureBackground(const Frame& frame, const std::vector<OutlinePosition>& positions,
+                           Measure& m) const;
     void measureSectors(const Frame& frame, Measure& m) const;
     std::int32_t neededSectors(std::int32_t wholeOutline, const Measure& measure) const;
     bool wholeEnough(const Measure& measure) const;
