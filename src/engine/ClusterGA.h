@@ -124,6 +124,8 @@ class ClusterGA : public SearchHost
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
     SupportCheck::Rules supportRules() const;
+    /// Whether the candidate's own ellipse lies near enough to an outline to be worth a refit.
+    bool nearEnoughToRefit(const Ellipse& figure, bool partial) const;
 
     /// Figures whose support was refused since the image last lost pixels.
     using RefusedFigure =

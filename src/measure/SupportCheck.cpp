@@ -201,15 +201,30 @@ bool SupportCheck::passes(const EllipseParameters& ellipse, bool partial) const
     if (!(frame.a > 0) || !(frame.b > 0))
         return false;
     const std::vector<OutlinePosition> positions = spacedPositions(frame, BAND_STEP);
-    measureOutline(frame, positions, m);
     // The background costs several times the outline: an ellipse whose outline alone already
     // fails needs none.
-    const std::int32_t fewestSectors =
-        partial ? rules_.minPartialSectors : std::min(rules_.minSectors, rules_.minBunchedSectors);
-    if (m.samples == 0 || !wholeEnough(m) || m.sectors < neededSectors(fewestSectors, m))
+    if (!outlineCouldPass(frame, positions, partial, m))
         return false;
     measureBackground(frame, positions, m);
     return partial ? acceptsPartial(m) : accepts(m);
+}
+
+bool SupportCheck::outlineCouldPass(const EllipseParameters& ellipse, bool partial) const
+{
+    Measure m;
+    const Frame frame(ellipse);
+    return frame.a > 0 && frame.b > 0 &&
+           outlineCouldPass(frame, spacedPositions(frame, BAND_STEP), partial, m);
+}
+
+bool SupportCheck::outlineCouldPass(const Frame& frame,
+                                    const std::vector<OutlinePosition>& positions, bool partial,
+                                    Measure& m) const
+{
+    measureOutline(frame, positions, m);
+    const std::int32_t fewestSectors =
+        partial ? rules_.minPartialSectors : std::min(rules_.minSectors, rules_.minBunchedSectors);
+    return m.samples > 0 && wholeEnough(m) && m.sectors >= neededSectors(fewestSectors, m);
 }
 
 // The support of the positions, every stride-th one a sample so that no pixel supports two,

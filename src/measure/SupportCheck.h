@@ -100,6 +100,10 @@ class SupportCheck
     bool acceptsPartial(const Measure& measure) const;
     bool acceptsPartial(const EllipseParameters& ellipse) const { return passes(ellipse, true); }
 
+    /// Whether the outline's own support, without the clutter's chance, leaves the ellipse
+    /// (or the partial outline) a chance to pass: enough sectors, and whole enough if small.
+    bool outlineCouldPass(const EllipseParameters& ellipse, bool partial) const;
+
     /// log10 of the number of ellipses the search could test in the image: the larger of the
     /// geometric count (five parameters, each taking about as many values as the image is wide
     /// or high: (W·H)^2.5) and the number of five-pixel candidates, C(N, 5) for N active pixels.
@@ -116,6 +120,8 @@ class SupportCheck
     /// What accepts or acceptsPartial would decide on the measure, without measuring the
     /// background when the outline alone decides it.
     bool passes(const EllipseParameters& ellipse, bool partial) const;
+    bool outlineCouldPass(const Frame& frame, const std::vector<OutlinePosition>& positions,
+                          bool partial, Measure& m) const;
     void measureOutline(const Frame& frame, const std::vector<OutlinePosition>& positions,
                         Measure& m) const;
     void measureBackground(const Frame& frame, const std::vector<OutlinePosition>& positions,

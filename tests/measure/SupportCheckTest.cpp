@@ -251,3 +251,45 @@ TEST(SupportCheckTest, OutlineCutByTheBorderNeedsFewerSectors)
     EXPECT_EQ(m.sectors, m.presentSectors);
     EXPECT_TRUE(check.accepts(m));
 }
+
+TEST(SupportCheckTest, JudgingWithoutTheBackgroundWhereTheOutlineFailsDecidesTheSame)
+{
+    // Whole, half and quarter outlines, bare and in salt, judged on the drawn ellipse and on
+    // ellipses off it: the check that skips the background decides as the full measure does.
+    SupportCheck::Rules strictSmall;
+    strictSmall.smallMinor = 40.0;
+    strictSmall.smallShare = 0.9;
+    for (const double end : {6.2832, 3.1416, 1.5708}) {
+        for (const double salt : {0.0, 0.05}) {
+            BinaryImage image = imageWithArc(end);
+            addSalt(image, salt, 7);
+            for (const double shift : {0.0, 0.6, 2.0}) {
+                EllipseParameters e = DRAWN;
+                e.centerX += shift;
+                for (const SupportCheck::Rules& rules : {SupportCheck::Rules(), strictSmall}) {
+                    const SupportCheck check(image, rules);
+                    const SupportCheck::Measure m = check.measure(e);
+                    EXPECT_EQ(check.accepts(e), check.accepts(m)) << end << " " << salt;
+                    EXPECT_EQ(check.acceptsPartial(e), check.acceptsPartial(m)) << end << salt;
+                }
+            }
+        }
+    }
+}
+
+TEST(SupportCheckTest, AnOutlineMissedByMoreThanTheToleranceCannotPass)
+{
+    const BinaryImage image = imageWithEllipse();
+    EllipseParameters off = DRAWN;
+    off.centerX += 2.0;
+    off.centerY += 1.0;
+    SupportCheck::Rules wide;
+    wide.tolerance = 2.5;
+    EXPECT_TRUE(SupportCheck(image).outlineCouldPass(DRAWN, false));
+    EXPECT_FALSE(SupportCheck(image).outlineCouldPass(off, false));
+    EXPECT_TRUE(SupportCheck(image, wide).outlineCouldPass(off, false));
+    // A quarter of the outline could be a partial one, not a whole one.
+    const BinaryImage quarter = imageWithArc(1.5708);
+    EXPECT_TRUE(SupportCheck(quarter).outlineCouldPass(DRAWN, true));
+    EXPECT_FALSE(SupportCheck(quarter).outlineCouldPass(DRAWN, false));
+}
