@@ -122,16 +122,15 @@ std::vector<std::uint32_t> ArcGrouping::chainsAlong(const EdgeChains& chains,
             if (lastLook_[id] == look_)
                 continue;
             lastLook_[id] = look_;
-            if (liesAlong(chains[id], fit))
+            if (liesAlong(chains[id], frame))
                 found.push_back(id);
         }
     }
     return found;
 }
 
-bool ArcGrouping::liesAlong(const EdgeChain& chain, const EllipseParameters& fit)
+bool ArcGrouping::liesAlong(const EdgeChain& chain, const EllipseFrame& frame)
 {
-    const EllipseFrame frame(fit);
     const std::size_t last = chain.pixels.size() - 1;
     int near = 0;
     for (int probe = 0; probe < PROBES; ++probe) {

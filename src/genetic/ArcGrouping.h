@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Point.h"
+#include "geometry/EllipseFrame.h"
 #include "geometry/EllipseParameters.h"
 #include "geometry/PlanePoint.h"
 #include "image/EdgeChains.h"
@@ -35,7 +36,7 @@ class ArcGrouping
   private:
     std::vector<std::uint32_t> chainsAlong(const EdgeChains& chains, const EllipseParameters& fit,
                                            const std::vector<std::uint32_t>& seeds);
-    static bool liesAlong(const EdgeChain& chain, const EllipseParameters& fit);
+    static bool liesAlong(const EdgeChain& chain, const EllipseFrame& frame);
 
     int columns_ = 0, rows_ = 0;
     /// The chains crossing each cell, row by row.

@@ -26,12 +26,16 @@ constexpr std::uint32_t RENEWED_SEEDS = 5;
 // Pixels either side of a random place searched for the one nearest the fit.
 constexpr std::size_t NEAREST_WINDOW = 3;
 
-double endGap(const EdgeChain& a, const EdgeChain& b)
+// The squared distance between the nearest ends of two chains: whole pixels, so it orders
+// chains as the distance itself does, without a square root.
+std::int64_t squaredEndGap(const EdgeChain& a, const EdgeChain& b)
 {
-    double gap = std::numeric_limits<double>::max();
+    std::int64_t gap = std::numeric_limits<std::int64_t>::max();
     for (Point p : {a.pixels.front(), a.pixels.back()})
-        for (Point q : {b.pixels.front(), b.pixels.back()})
-            gap = std::min(gap, std::hypot(double(p.x - q.x), double(p.y - q.y)));
+        for (Point q : {b.pixels.front(), b.pixels.back()}) {
+            const std::int64_t dx = p.x - q.x, dy = p.y - q.y;
+            gap = std::min(gap, dx * dx + dy * dy);
+        }
     return gap;
 }
 
@@ -145,10 +149,10 @@ const std::vector<std::uint32_t>& ChainSeeder::partnersOf(std::uint32_t chain)
         return state.partners;
     state.partnersKnown = true;
     const EdgeChain& own = chains_[chain];
-    std::vector<std::pair<double, std::uint32_t>> byGap;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> byGap;
     for (std::uint32_t other = 0; other < chains_.size(); ++other)
         if (other != chain)
-            byGap.emplace_back(endGap(own, chains_[other]), other);
+            byGap.emplace_back(squaredEndGap(own, chains_[other]), other);
     std::sort(byGap.begin(), byGap.end());
     // Nearest first, so that the costlier convexity test stops at the last partner kept.
     for (const auto& [gap, other] : byGap) {
