@@ -129,6 +129,9 @@ bool ClusterGA::nearEnoughToRefit(const Ellipse& figure, bool partial) const
 {
     SupportCheck::Rules screen = supportRules();
     screen.tolerance = CHAIN_SCREEN_TOLERANCE;
+    // A small ring's whole-pixel ellipse is too coarse to lie within a pixel of nearly all of
+    // it: how whole a small outline is waits for the refit.
+    screen.smallMinor = 0.0;
     return SupportCheck(image, screen).outlineCouldPass(figure.parameters(), partial);
 }
 
