@@ -19,6 +19,10 @@ constexpr double CORNER_TURN = 1.25;
 constexpr double SENSE_TURN = 0.05;
 // A chain turning less than this in all is a line, or too flat to place an ellipse.
 constexpr double MIN_TURNING = 0.15;
+// An arc of one ellipse turns at most once around (6.28 rad); a curve turning further, by more
+// than the wiggles of its polyline add, has run on into another outline (an ellipse touching it
+// from inside turns the same way, so no inflection cuts there).
+constexpr double MAX_TURNING = 7.5;
 // Pixels to look ahead for the tangent at a chain's end.
 constexpr std::size_t TANGENT_SPAN = 5;
 // Widest gap a curve is followed across, in pixels, and how straight ahead it must lie.
@@ -301,7 +305,8 @@ EdgeChains EdgeChains::link(const PixelRows& rows, std::int32_t width, std::int3
     return result;
 }
 
-// Cuts a curve at corners and where its sense of turning changes; keeps the arcs between.
+// Cuts a curve at corners, where its sense of turning changes and where it has turned more than
+// once around; keeps the arcs between.
 void EdgeChains::addSplit(const std::vector<Point>& curve)
 {
     if (curve.size() < MIN_PIXELS)
@@ -310,12 +315,15 @@ void EdgeChains::addSplit(const std::vector<Point>& curve)
     simplify(curve, 0, curve.size() - 1, vertices);
     std::size_t arcStart = 0;
     int sense = 0;
+    double turned = 0;
     for (std::size_t j = 1; j + 1 < vertices.size(); ++j) {
         const double turn = turnAt(curve, vertices, j);
-        if (std::fabs(turn) > CORNER_TURN) {
+        turned += std::fabs(turn);
+        if (std::fabs(turn) > CORNER_TURN || turned > MAX_TURNING) {
             addArc(curve, arcStart, vertices[j]);
             arcStart = vertices[j];
             sense = 0;
+            turned = 0;
         } else if (std::fabs(turn) >= SENSE_TURN) {
             const int turnSense = turn > 0 ? 1 : -1;
             if (sense != 0 && turnSense != sense) {
@@ -323,6 +331,7 @@ void EdgeChains::addSplit(const std::vector<Point>& curve)
                 const std::size_t cut = (vertices[j - 1] + vertices[j]) / 2;
                 addArc(curve, arcStart, cut);
                 arcStart = cut;
+                turned = std::fabs(turn);
             }
             sense = turnSense;
         }

@@ -57,6 +57,20 @@ TEST(EdgeChains, AClosedLoopIsOneChainTurningAllTheWayRound)
     EXPECT_GT(chains[0].length, 180.0); // the outline is about 207 pixels long
 }
 
+TEST(EdgeChains, AnEllipseTouchingAnotherFromInsideIsCutFromIt)
+{
+    // Both turn the same way through the point they share, so only their turning tells them
+    // apart: no chain turns much more than once around.
+    BinaryImage image = blankImage(140, 120);
+    drawEllipse(image, 70, 60, 40, 22, 0.3);
+    drawEllipse(image, 98.66, 68.86, 10, 7, 0.0);
+    const EdgeChains chains = linked(image);
+    ASSERT_GE(chains.size(), 2u);
+    for (const EdgeChain& chain : chains.chains())
+        EXPECT_LT(chain.turning, 2 * PI + 1.5);
+    EXPECT_GT(totalTurning(chains), 3 * PI);
+}
+
 TEST(EdgeChains, DashesAreLinkedAcrossTheirGaps)
 {
     // A circle of radius 40 drawn as dashes of 0.15 rad (6 px) with gaps of 0.125 rad (5 px).
