@@ -144,13 +144,13 @@ bool ClusterGA::hasSupport(const Ellipse& figure, bool partial,
                             figure.minorAxis, figure.angle,   partial};
     if (refusedFigures_.count(key) != 0)
         return false;
-    // Checked on the ellipse refitted to its pixels, to a fraction of a pixel: a true outline's
-    // pixels then lie within the check's tight tolerance, and clutter's seldom do. An ellipse
-    // that cannot be refitted has no consistent pixels.
     if (settings_.arcs && !nearEnoughToRefit(figure, partial)) {
         refusedFigures_.insert(key);
         return false;
     }
+    // Checked on the ellipse refitted to its pixels, to a fraction of a pixel: a true outline's
+    // pixels then lie within the check's tight tolerance, and clutter's seldom do. An ellipse
+    // that cannot be refitted has no consistent pixels.
     EllipseParameters refit;
     const bool supported = SolutionFit::refit(image, figure, refit) &&
                            (partial ? SupportCheck(image, supportRules()).acceptsPartial(refit)

@@ -175,11 +175,10 @@ const ChainSeeder::CachedFit& ChainSeeder::fitOf(std::uint32_t chain, std::size_
         std::vector<std::uint32_t> seeds{chain};
         if (slot > 0)
             seeds.push_back(state.partners[slot - 1]);
-        cached.fitted =
-            fitChains(chains_[chain], slot > 0 ? &chains_[seeds[1]] : nullptr, cached.fit);
-        if (cached.fitted) {
-            cached.around = grouping_.grow(chains_, seeds, cached.fit);
-            cached.frame.emplace(cached.fit);
+        EllipseParameters fit;
+        if (fitChains(chains_[chain], slot > 0 ? &chains_[seeds[1]] : nullptr, fit)) {
+            cached.around = grouping_.grow(chains_, seeds, fit);
+            cached.frame.emplace(fit);
         }
     }
     return cached;

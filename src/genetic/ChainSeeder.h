@@ -40,9 +40,8 @@ class ChainSeeder
   private:
     struct CachedFit {
         bool known = false;
-        bool fitted = false;
-        EllipseParameters fit;
-        /// The fit's frame, for choosing genes near it.
+        /// The frame of the chains' least-squares ellipse, when they have one: genes are
+        /// chosen near it.
         std::optional<EllipseFrame> frame;
         /// The pixels of the chains and of the others lying along the fit, in order around it;
         /// empty when no other chain does.
