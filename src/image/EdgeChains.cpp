@@ -19,10 +19,10 @@ constexpr double CORNER_TURN = 1.25;
 constexpr double SENSE_TURN = 0.05;
 // A chain turning less than this in all is a line, or too flat to place an ellipse.
 constexpr double MIN_TURNING = 0.15;
-// An arc of one ellipse turns at most once around (6.28 rad); a curve turning further, by more
-// than the wiggles of its polyline add, has run on into another outline (an ellipse touching it
-// from inside turns the same way, so no inflection cuts there).
-constexpr double MAX_TURNING = 7.5;
+// An arc of one ellipse turns at most once around (6.28 rad, counting its small wiggles either
+// way); a curve turning further, by more than its polyline's ends blur, has run on into another
+// outline (an ellipse touching it from inside turns the same way, so no inflection cuts there).
+constexpr double MAX_TURNING = 7.2;
 // Pixels to look ahead for the tangent at a chain's end.
 constexpr std::size_t TANGENT_SPAN = 5;
 // Widest gap a curve is followed across, in pixels, and how straight ahead it must lie.
@@ -318,8 +318,8 @@ void EdgeChains::addSplit(const std::vector<Point>& curve)
     double turned = 0;
     for (std::size_t j = 1; j + 1 < vertices.size(); ++j) {
         const double turn = turnAt(curve, vertices, j);
-        turned += std::fabs(turn);
-        if (std::fabs(turn) > CORNER_TURN || turned > MAX_TURNING) {
+        turned += turn;
+        if (std::fabs(turn) > CORNER_TURN || std::fabs(turned) > MAX_TURNING) {
             addArc(curve, arcStart, vertices[j]);
             arcStart = vertices[j];
             sense = 0;
@@ -331,7 +331,7 @@ void EdgeChains::addSplit(const std::vector<Point>& curve)
                 const std::size_t cut = (vertices[j - 1] + vertices[j]) / 2;
                 addArc(curve, arcStart, cut);
                 arcStart = cut;
-                turned = std::fabs(turn);
+                turned = turn;
             }
             sense = turnSense;
         }
