@@ -35,11 +35,17 @@ bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
 
 } // namespace
 
-void ArcGrouping::addFitPoints(const EdgeChain& chain, std::vector<PlanePoint>& points)
+bool ArcGrouping::fitChains(const EdgeChains& chains, const std::vector<std::uint32_t>& ids,
+                            EllipseParameters& fit)
 {
-    const std::size_t step = std::max<std::size_t>(1, chain.pixels.size() / FIT_POINTS);
-    for (std::size_t i = 0; i < chain.pixels.size(); i += step)
-        points.push_back({double(chain.pixels[i].x), double(chain.pixels[i].y)});
+    std::vector<PlanePoint> points;
+    for (std::uint32_t id : ids) {
+        const std::vector<Point>& pixels = chains[id].pixels;
+        const std::size_t step = std::max<std::size_t>(1, pixels.size() / FIT_POINTS);
+        for (std::size_t i = 0; i < pixels.size(); i += step)
+            points.push_back({double(pixels[i].x), double(pixels[i].y)});
+    }
+    return ConicFit::fitAlgebraic(points, fit) && fit.minorAxis > 0;
 }
 
 ArcGrouping::ArcGrouping(const EdgeChains& chains) : lastLook_(chains.size())
@@ -71,20 +77,17 @@ std::vector<Point> ArcGrouping::grow(const EdgeChains& chains,
     const std::vector<std::uint32_t> joined = chainsAlong(chains, fit, seeds);
     if (joined.empty())
         return {};
-    std::vector<PlanePoint> points;
-    for (const auto* ids : {&seeds, &joined})
-        for (std::uint32_t id : *ids)
-            addFitPoints(chains[id], points);
+    std::vector<std::uint32_t> group = seeds;
+    group.insert(group.end(), joined.begin(), joined.end());
     EllipseParameters refit;
-    if (!ConicFit::fitAlgebraic(points, refit) || !(refit.minorAxis > 0) || !closeTo(refit, fit))
+    if (!fitChains(chains, group, refit) || !closeTo(refit, fit))
         return {};
     fit = refit;
     const EllipseFrame frame(fit);
     std::vector<std::pair<double, Point>> around;
-    for (const auto* ids : {&seeds, &joined})
-        for (std::uint32_t id : *ids)
-            for (Point p : chains[id].pixels)
-                around.emplace_back(frame.parameter(p.x, p.y), p);
+    for (std::uint32_t id : group)
+        for (Point p : chains[id].pixels)
+            around.emplace_back(frame.parameter(p.x, p.y), p);
     std::sort(around.begin(), around.end(),
               [](const auto& l, const auto& r) { return l.first < r.first; });
     std::vector<Point> pixels;

@@ -6,7 +6,6 @@
 #include "core/Point.h"
 #include "geometry/EllipseFrame.h"
 #include "geometry/EllipseParameters.h"
-#include "geometry/PlanePoint.h"
 #include "image/EdgeChains.h"
 
 namespace Trelm
@@ -26,9 +25,11 @@ class ArcGrouping
     std::vector<Point> grow(const EdgeChains& chains, const std::vector<std::uint32_t>& seeds,
                             EllipseParameters& fit);
 
-    /// Appends up to about 64 pixels spread evenly along chain: enough for a least-squares
-    /// fit, and a long chain does not outweigh a short one beside it.
-    static void addFitPoints(const EdgeChain& chain, std::vector<PlanePoint>& points);
+    /// The least-squares ellipse of the chains, each giving up to about 64 pixels spread evenly
+    /// along it (enough for the fit, and a long chain does not outweigh a short one beside it);
+    /// false when they give none.
+    static bool fitChains(const EdgeChains& chains, const std::vector<std::uint32_t>& ids,
+                          EllipseParameters& fit);
 
     /// Edge of the grid's square cells, in pixels.
     static constexpr int CELL = 8;

@@ -175,26 +175,15 @@ const ChainSeeder::CachedFit& ChainSeeder::fitOf(std::uint32_t chain, std::size_
         std::vector<std::uint32_t> seeds{chain};
         if (slot > 0)
             seeds.push_back(state.partners[slot - 1]);
+        // The genes then sit on pixels close to the chains' least-squares ellipse, so that the
+        // rounding of single pixels does not throw the five-point ellipse off.
         EllipseParameters fit;
-        if (fitChains(chains_[chain], slot > 0 ? &chains_[seeds[1]] : nullptr, fit)) {
+        if (ArcGrouping::fitChains(chains_, seeds, fit)) {
             cached.around = grouping_.grow(chains_, seeds, fit);
             cached.frame.emplace(fit);
         }
     }
     return cached;
-}
-
-// The least-squares ellipse of the chains' pixels: the five genes then sit on pixels close to
-// it, so that the rounding of single pixels does not throw the five-point ellipse off.
-bool ChainSeeder::fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit)
-{
-    std::vector<PlanePoint> points;
-    for (const EdgeChain* source : {&chain, other}) {
-        if (source == nullptr)
-            continue;
-        ArcGrouping::addFitPoints(*source, points);
-    }
-    return ConicFit::fitAlgebraic(points, fit) && fit.minorAxis > 0;
 }
 
 // count pixels spread along pixels (a chain's, or a group's in order around its fit): one in

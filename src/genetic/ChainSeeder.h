@@ -8,7 +8,6 @@
 #include "core/Point.h"
 #include "core/Random.h"
 #include "genetic/ArcGrouping.h"
-#include "geometry/ConicFit.h"
 #include "geometry/EllipseFrame.h"
 #include "image/BinaryImage.h"
 #include "image/EdgeChains.h"
@@ -66,7 +65,6 @@ class ChainSeeder
     const std::vector<std::uint32_t>& partnersOf(std::uint32_t chain);
     /// slot 0 is the chain alone, slot k + 1 the chain with its partner k.
     const CachedFit& fitOf(std::uint32_t chain, std::size_t slot);
-    static bool fitChains(const EdgeChain& chain, const EdgeChain* other, EllipseParameters& fit);
     static void spread(const std::vector<Point>& pixels, std::size_t count, Point* genes,
                        RandomGenerator& random, const EllipseFrame* fit);
 
