@@ -203,7 +203,10 @@ bool ClusterGA::checkSolutions(SharedChromosomes& solutions)
                "ellipse was probably detected)\n\n";
         return false;
     }
-    if (bad > 0 && bad == clusters.size()) {
+    // With edge chains, clusters whose bests fail say nothing of the chains not yet tried:
+    // stopping then left whole closed outlines unseeded in busy drawings.
+    const bool chainsLeft = seeder_ && !seeder_->exhausted();
+    if (bad > 0 && bad == clusters.size() && !chainsLeft) {
         out << "Execution stopped due to too many bad populations\n\n";
         return false;
     }

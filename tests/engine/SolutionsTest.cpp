@@ -318,6 +318,20 @@ TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
     EXPECT_EQ(solutions.size(), 1u);
 }
 
+TEST_F(SolutionsTest, BadPopulationsEndTheSearchOnlyOnceNoChainIsLeft)
+{
+    testRun().settings.arcs = true;
+    rebuildEngine();
+    addCluster({make(0.05, 0.9)});
+    EXPECT_TRUE(engine->checkSolutions(solutions)) << "chains are left to seed candidates";
+    std::array<Point, 5> genes;
+    while (engine->chainSeeder()->pickGenes(genes, engine->image, testRun().random)) {
+    }
+    CoutCapture capture;
+    EXPECT_FALSE(engine->checkSolutions(solutions));
+    EXPECT_EQ(capture.text(), "Execution stopped due to too many bad populations\n\n");
+}
+
 TEST_F(SolutionsTest, UnderChainsAnEllipseCrossingASolutionIsNoRepeatOfIt)
 {
     testRun().settings.arcs = true;
