@@ -34,6 +34,9 @@ constexpr double GAP_ALIGNMENT = 0.7;
 // at most the dash's length, not a curve that merely ends nearby). That is the pattern of a
 // dashed outline; broken edges of photographs are left to the narrower gap.
 constexpr std::size_t DASH_LENGTH = 12;
+// A dash's stroke holds more pixels than its length: the corners of its staircase, which the
+// trace passes beside, add up to half again.
+constexpr std::size_t DASH_STROKE_PIXELS = 18;
 constexpr std::size_t DASH_DIRECTION_SPAN = 4;
 
 // A gap a curve may be followed across: the pixel beyond lies from shortest to widest pixels
@@ -241,7 +244,7 @@ struct EdgeChains::Tracer {
         return unit(between(from, out.back()));
     }
 
-    // Whether the free pixels 8-connected to p number 2 to DASH_LENGTH.
+    // Whether the free pixels 8-connected to p number 2 to DASH_STROKE_PIXELS.
     bool isDash(Point p) const
     {
         std::vector<Point> stroke{p};
@@ -255,7 +258,7 @@ struct EdgeChains::Tracer {
                         std::find(stroke.begin(), stroke.end(), r) != stroke.end())
                         continue;
                     stroke.push_back(r);
-                    if (stroke.size() > DASH_LENGTH)
+                    if (stroke.size() > DASH_STROKE_PIXELS)
                         return false;
                 }
             }

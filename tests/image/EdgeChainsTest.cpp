@@ -71,18 +71,31 @@ TEST(EdgeChains, AnEllipseTouchingAnotherFromInsideIsCutFromIt)
     EXPECT_GT(totalTurning(chains), 3 * PI);
 }
 
-TEST(EdgeChains, DashesAreLinkedAcrossTheirGaps)
+struct DashPattern {
+    double dash, gap; // radians along a circle of radius 40
+};
+
+class DashedCircle : public ::testing::TestWithParam<DashPattern>
 {
-    // A circle of radius 40 drawn as dashes of 0.15 rad (6 px) with gaps of 0.125 rad (5 px).
+};
+
+TEST_P(DashedCircle, DashesAreLinkedAcrossTheirGaps)
+{
+    const DashPattern pattern = GetParam();
     BinaryImage dashed = blankImage(120, 120);
-    for (double from = 0; from + 0.15 < 2 * PI; from += 0.275)
-        for (int i = 0; i <= 40; ++i) {
-            const double t = from + 0.15 * i / 40;
+    for (double from = 0; from + pattern.dash < 2 * PI; from += pattern.dash + pattern.gap)
+        for (int i = 0; i <= 80; ++i) {
+            const double t = from + pattern.dash * i / 80;
             dashed.rows[static_cast<std::size_t>(std::lround(60 + 40 * std::sin(t)))]
                        [static_cast<std::size_t>(std::lround(60 + 40 * std::cos(t)))] = 1;
         }
     EXPECT_GT(totalTurning(linked(dashed)), 1.5 * PI);
 }
+
+// Dashes of 6 px with gaps of 5 px; dashes of 11 px (more pixels, with their staircase's
+// corners) with gaps of 4 px.
+INSTANTIATE_TEST_SUITE_P(EdgeChains, DashedCircle,
+                         ::testing::Values(DashPattern{0.15, 0.125}, DashPattern{0.28, 0.1}));
 
 TEST(EdgeChains, LinesAndCornersGiveNoChain)
 {
