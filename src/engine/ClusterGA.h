@@ -15,6 +15,7 @@
 #include "genetic/SearchHost.h"
 #include "geometry/Ellipse.h"
 #include "image/BinaryImage.h"
+#include "measure/SolutionFit.h"
 #include "measure/SupportCheck.h"
 
 namespace Trelm
@@ -124,6 +125,7 @@ class ClusterGA : public SearchHost
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;
     void printLimits() const;
     SupportCheck::Rules supportRules() const;
+    SolutionFit::Reach refitReach() const;
     /// Whether the candidate's own ellipse lies near enough to an outline to be worth a refit.
     bool nearEnoughToRefit(const Ellipse& figure, bool partial) const;
 

@@ -23,11 +23,8 @@ constexpr double BAND = 2.5;
 constexpr double TRIM = 1.5;
 constexpr int ITERATIONS = 6;
 constexpr std::size_t MIN_PIXELS = 8;
-// The fit may move the centre and change the axes by this much (pixels, or share of the axis,
-// whichever is larger) before it is taken for a fit to something else.
+// The fit may always move the centre and change the axes by this many pixels.
 constexpr double MAX_SHIFT = 3.0;
-constexpr double MAX_SHIFT_SHARE = 0.1;
-constexpr double MAX_AXIS_CHANGE = 0.2;
 
 // The active pixels around the outline pixels, each once, in row-major order.
 std::vector<PlanePoint> pixelsAround(const BinaryImage& image, const std::vector<Point>& outline)
@@ -54,19 +51,21 @@ std::vector<PlanePoint> pixelsAround(const BinaryImage& image, const std::vector
     return pixels;
 }
 
-bool closeTo(const EllipseParameters& fit, const EllipseParameters& start)
+bool closeTo(const EllipseParameters& fit, const EllipseParameters& start,
+             const SolutionFit::Reach& reach)
 {
-    const double shift = std::max(MAX_SHIFT, MAX_SHIFT_SHARE * start.majorAxis);
+    const double shift = std::max(MAX_SHIFT, reach.shiftShare * start.majorAxis);
     return std::hypot(fit.centerX - start.centerX, fit.centerY - start.centerY) <= shift &&
            std::fabs(fit.majorAxis - start.majorAxis) <=
-               std::max(MAX_SHIFT, MAX_AXIS_CHANGE * start.majorAxis) &&
+               std::max(MAX_SHIFT, reach.axisShare * start.majorAxis) &&
            std::fabs(fit.minorAxis - start.minorAxis) <=
-               std::max(MAX_SHIFT, MAX_AXIS_CHANGE * start.minorAxis);
+               std::max(MAX_SHIFT, reach.axisShare * start.minorAxis);
 }
 
 } // namespace
 
-bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, EllipseParameters& result)
+bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, EllipseParameters& result,
+                        const Reach& reach)
 {
     const EllipseParameters start = ellipse.parameters();
     if (!(start.majorAxis > 0) || !(start.minorAxis > 0))
@@ -79,7 +78,7 @@ bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, Ellips
     // 2. A first fit: the algebraic one when it is the closer, else the search's own ellipse.
     EllipseParameters fit = start;
     EllipseParameters algebraic;
-    if (ConicFit::fitAlgebraic(band, algebraic) && closeTo(algebraic, start) &&
+    if (ConicFit::fitAlgebraic(band, algebraic) && closeTo(algebraic, start, reach) &&
         ConicFit::rmsDistance(algebraic, band) < ConicFit::rmsDistance(start, band))
         fit = algebraic;
     // 3. Orthogonal distances, twice: the second time on the pixels near the first result.
@@ -88,7 +87,7 @@ bool SolutionFit::refit(const BinaryImage& image, const Ellipse& ellipse, Ellips
         if (near.size() < MIN_PIXELS || !ConicFit::refineGeometric(near, fit, ITERATIONS))
             return false;
     }
-    if (!closeTo(fit, start))
+    if (!closeTo(fit, start, reach))
         return false;
     result = fit;
     return true;

@@ -255,6 +255,37 @@ TEST_F(SolutionsTest, SolutionWhoseRefitFailsIsNotRefined)
     EXPECT_FALSE(static_cast<EllipseChromosome*>(solutions[0])->refined.has_value());
 }
 
+TEST_F(SolutionsTest, UnderChainsTheRefitReachesFurtherFromTheCandidate)
+{
+    // Five pixels placing the first ellipse with a semi-minor axis 20 instead of 25: the
+    // pixels near its ends fix the ellipse, 25% of the candidate's minor axis away.
+    const auto flattened = [this] {
+        engine->limits.maxAxisLimit = AXIS_CAP;
+        auto chromosome = chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 20, 0.0));
+        EXPECT_TRUE(chromosome->valid);
+        return chromosome->figure;
+    };
+    EllipseParameters refit{};
+    EXPECT_FALSE(SolutionFit::refit(engine->image, flattened(), refit));
+    EXPECT_TRUE(SolutionFit::refit(engine->image, flattened(), refit, {0.15, 0.3}));
+    EXPECT_NEAR(refit.minorAxis, 50.0, 2.0);
+
+    testRun().settings.validate = true;
+    testRun().settings.refine = true;
+    testRun().settings.arcs = true;
+    rebuildEngine();
+    std::unique_ptr<EllipseChromosome> candidate(
+        chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 40, 20, 0.0)));
+    candidate->completeness = 0.95;
+    candidate->distance = 0.1;
+    addCluster({candidate.release()});
+    engine->checkSolutions(solutions);
+    ASSERT_EQ(solutions.size(), 1u);
+    const auto& found = static_cast<EllipseChromosome*>(solutions[0])->refined;
+    ASSERT_TRUE(found.has_value());
+    EXPECT_NEAR(found->minorAxis, 50.0, 2.0);
+}
+
 TEST_F(SolutionsTest, RefitReadsRowsShorterThanTheWidthAsInactive)
 {
     // A file cut short leaves empty rows: they must read as the blank rows they stand for.
@@ -301,6 +332,26 @@ TEST_F(SolutionsTest, ValidatedShortArcIsRefused)
         for (int x = 24; x < 110; ++x)
             engine->image.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 0;
     EXPECT_FALSE(promoted(0.3, 0.1, 4));
+}
+
+TEST_F(SolutionsTest, UnderChainsTheFlatSideOfAnEllipseIsAPartialOutline)
+{
+    testRun().settings.validate = true;
+    testRun().settings.arcs = true;
+    rebuildEngine();
+    Chromosome* partial = make(0.3, 0.1, false, 1);
+    for (auto& row : engine->image.rows)
+        std::fill(row.begin(), row.end(), 0);
+    // The first ellipse from parameter 27 to 130 degrees: a third of its outline, along its
+    // flat side, where the normal turns through three sectors only.
+    for (int i = 0; i <= 400; ++i) {
+        const double t = (27.0 + 103.0 * i / 400) * PI / 180;
+        engine->image.rows[static_cast<std::size_t>(std::lround(60 + 25 * std::sin(t)))]
+                          [static_cast<std::size_t>(std::lround(60 + 40 * std::cos(t)))] = 1;
+    }
+    addCluster({partial});
+    engine->checkSolutions(solutions);
+    EXPECT_EQ(solutions.size(), 1u);
 }
 
 TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
