@@ -35,8 +35,8 @@ constexpr double GAP_ALIGNMENT = 0.7;
 // dashed outline; broken edges of photographs are left to the narrower gap.
 constexpr std::size_t DASH_LENGTH = 12;
 // A dash's stroke holds more pixels than its length: the corners of its staircase, which the
-// trace passes beside, add up to half again.
-constexpr std::size_t DASH_STROKE_PIXELS = 18;
+// trace passes beside, add up to a third.
+constexpr std::size_t DASH_STROKE_PIXELS = 16;
 constexpr std::size_t DASH_DIRECTION_SPAN = 4;
 
 // A gap a curve may be followed across: the pixel beyond lies from shortest to widest pixels
