@@ -240,6 +240,13 @@ double residual(const Frame& f, PlanePoint p, Vector5* gradient)
     return distance;
 }
 
+// Centre, semi-axes and angle: the parameters the geometric fit works on.
+Vector5 semiAxisParameters(const EllipseParameters& ellipse)
+{
+    return {ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2, ellipse.minorAxis / 2,
+            ellipse.angle};
+}
+
 double cost(const Vector5& q, const std::vector<PlanePoint>& points)
 {
     const Frame frame(q);
@@ -473,8 +480,7 @@ bool ConicFit::refineGeometric(const std::vector<PlanePoint>& points, EllipsePar
 {
     if (points.size() < 5 || !(ellipse.majorAxis > 0) || !(ellipse.minorAxis > 0))
         return false;
-    Vector5 q{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2, ellipse.minorAxis / 2,
-              ellipse.angle};
+    Vector5 q = semiAxisParameters(ellipse);
     Linearisation current = linearise(q, points);
     if (!std::isfinite(current.cost))
         return false;
@@ -502,16 +508,14 @@ bool ConicFit::refineGeometric(const std::vector<PlanePoint>& points, EllipsePar
 
 double ConicFit::signedDistance(const EllipseParameters& ellipse, PlanePoint p)
 {
-    const Frame frame(Vector5{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2,
-                              ellipse.minorAxis / 2, ellipse.angle});
+    const Frame frame(semiAxisParameters(ellipse));
     return residual(frame, p, nullptr);
 }
 
 std::vector<PlanePoint> ConicFit::pointsWithin(const EllipseParameters& ellipse,
                                                const std::vector<PlanePoint>& points, double band)
 {
-    const Frame frame(Vector5{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2,
-                              ellipse.minorAxis / 2, ellipse.angle});
+    const Frame frame(semiAxisParameters(ellipse));
     std::vector<PlanePoint> near;
     for (const PlanePoint& p : points)
         if (std::fabs(residual(frame, p, nullptr)) <= band)
@@ -524,9 +528,8 @@ double ConicFit::rmsDistance(const EllipseParameters& ellipse,
 {
     if (points.empty())
         return 0.0;
-    const Vector5 q{ellipse.centerX, ellipse.centerY, ellipse.majorAxis / 2, ellipse.minorAxis / 2,
-                    ellipse.angle};
-    return std::sqrt(cost(q, points) / static_cast<double>(points.size()));
+    return std::sqrt(cost(semiAxisParameters(ellipse), points) /
+                     static_cast<double>(points.size()));
 }
 
 } // namespace Trelm
