@@ -12,7 +12,6 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace
 {
@@ -109,49 +108,6 @@ TEST_F(BatchRunTest, DepletedImageFindsNothingAndCountsAnError)
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "few_quvex++.pgm"));
 }
 
-TEST_F(BatchRunTest, UnloadableFileIsReportedAndTheBatchGoesOn)
-{
-    const RunResult result = run("missing.pbm circle.pbm picture.jpg");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(result.output, HasSubstr("\nPBMB_READ: Fatal error!\n  Cannot open the input file "
-                                         "missing.pbm\nUnexpected error on (missing.pbm):\nError "
-                                         "trying to load image\n"));
-    EXPECT_THAT(result.output, HasSubstr("Processing image 2 of 3: circle.pbm"));
-    EXPECT_THAT(result.output,
-                HasSubstr("Unexpected error on (picture.jpg):\nUnknown image format\n"));
-    EXPECT_THAT(result.output, HasSubstr("Number of errors: 2\n"));
-}
-
-TEST_F(BatchRunTest, QuietRunStillPrintsResultsAndSummary)
-{
-    const RunResult result = run("-V 0 circle.pbm");
-    EXPECT_THAT(result.output, Not(HasSubstr("Processing image")));
-    EXPECT_THAT(result.output, Not(HasSubstr("solutions found so far")));
-    EXPECT_THAT(result.output, Not(ContainsRegex("(^|\n)Completeness: ")));
-    EXPECT_THAT(result.output, HasSubstr("Elapsed time to "));
-    EXPECT_THAT(result.output, ContainsRegex("Average Completeness: 0\\.9"));
-    EXPECT_THAT(result.output, HasSubstr("Terminated successfully"));
-}
-
-TEST_F(BatchRunTest, SmallBudgetStopsTheSearch)
-{
-    BinaryImage noise = blankImage(100, 100);
-    for (int i = 0; i < 400; ++i)
-        noise.rows[static_cast<std::size_t>((i * 37) % 100)]
-                  [static_cast<std::size_t>((i * 61) % 97)] = 1;
-    writePbm(dir.file("noise.pbm"), noise);
-    const RunResult result = run("-e 100 noise.pbm");
-    EXPECT_THAT(result.output,
-                HasSubstr("Execution stopped due to fitness evaluations number\n\n"));
-}
-
-TEST_F(BatchRunTest, ProgressWritesOneImagePerStep)
-{
-    run("-P circle.pbm");
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "circle_quvex++TMP (Step 1).pgm"));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "circle_quvex++.pgm"));
-}
-
 TEST_F(BatchRunTest, SameImageTwiceGivesTheSameResults)
 {
     BinaryImage two = blankImage(320, 200);
@@ -186,24 +142,6 @@ TEST_F(BatchRunTest, BmpInputGivesTheSameResultsAsPbm)
     const auto bmp = stableLines(run("-V 0 circle.bmp").output);
     EXPECT_EQ(pbm, bmp);
     EXPECT_EQ(readBytes(dir.file("circle_quvex++.pgm")).size(), 15u + 200u * 200u);
-}
-
-TEST_F(BatchRunTest, SettingsThatCannotFormAGenerationAreRefusedBeforeAnyImage)
-{
-    // Two chromosomes per cluster and a mutation rate that asks for an empty position range
-    // would fail every image with a bare-text error: the options refuse it instead.
-    const RunResult result = run("-C 2 -m 0.5 -V 0 circle.pbm");
-    EXPECT_THAT(result.output, HasSubstr("Error: the argument ('0.5') for option '--mutation-rate' "
-                                         "is invalid"));
-    EXPECT_THAT(result.output, Not(HasSubstr("Processing image")));
-    EXPECT_EQ(result.exitCode, 1);
-}
-
-TEST_F(BatchRunTest, HelpAndMissingFilesExitWithStatusOne)
-{
-    EXPECT_EQ(run("--help circle.pbm").exitCode, 1);
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "circle_quvex++.pgm"));
-    EXPECT_EQ(run("").exitCode, 1);
 }
 
 TEST(OutputImage, WithoutChromosomesItIsTheExactInversion)

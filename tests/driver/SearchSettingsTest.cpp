@@ -180,21 +180,6 @@ TEST_F(SearchSettingsTest, ConfigurationFileAloneCanNameTheImages)
     EXPECT_EQ(settings.mutationRate, 2.5); // out-of-range values are kept
 }
 
-TEST_F(SearchSettingsTest, LibraryErrorsEndBeforeAnyImage)
-{
-    EXPECT_TRUE(parse({"--frobnicate", "a.pbm"}));
-    EXPECT_THAT(output, StartsWith("Error: unrecognised option '--frobnicate'\n\nUsage:"));
-    EXPECT_TRUE(parse({"-e", "many", "a.pbm"}));
-    EXPECT_THAT(output, StartsWith("Error: the argument ('many') for option '--evaluations' is "
-                                   "invalid\n"));
-    EXPECT_TRUE(parse({"-e", "1", "-e", "2", "a.pbm"}));
-    EXPECT_THAT(output, StartsWith("Error: option '--evaluations' cannot be specified more than "
-                                   "once\n"));
-    writeConfig("help=1\n");
-    EXPECT_TRUE(parse({"a.pbm"}));
-    EXPECT_THAT(output, StartsWith("Error: unrecognised option 'help'\n"));
-}
-
 TEST_F(SearchSettingsTest, HelpTextIsUnchanged)
 {
     EXPECT_TRUE(parse({"--help"}));
@@ -266,18 +251,6 @@ TEST_F(SearchSettingsTest, PlaceholdersInUserTextAreShownAsTyped)
     EXPECT_THAT(output, StartsWith("Error: unrecognised option '%canonical_option%'\n"));
 }
 
-TEST_F(SearchSettingsTest, PlaceholdersEndTheProgramWithStatusOne)
-{
-    TempDir work;
-    const auto result = runWithin(DEADLINE, [&] {
-        const RunResult run = runKorvath(work.path(), "-e '%value%' a.pbm");
-        return std::to_string(run.exitCode) + "\n" + run.output;
-    });
-    ASSERT_TRUE(result) << "the program did not end within " << DEADLINE.count() << " s";
-    EXPECT_THAT(*result, StartsWith("1\nError: the argument ('%value%') for option "
-                                    "'--evaluations' is invalid\n\nUsage:"));
-}
-
 // Errors found by the library itself, in its words.
 struct LibraryError {
     std::vector<const char*> arguments;
@@ -319,6 +292,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LibraryError{{"--frobnicate"}, nullptr, "unrecognised option '--frobnicate'"},
         LibraryError{{"-x", "a.pbm"}, nullptr, "unrecognised option '-x'"},
+        LibraryError{{"-e", "1", "-e", "2", "a.pbm"},
+                     nullptr,
+                     "option '--evaluations' cannot be specified more than once"},
+        LibraryError{{"a.pbm"}, "help=1\n", "unrecognised option 'help'"},
         LibraryError{{"-h3"}, nullptr, "unrecognised option '-h3'"},
         LibraryError{{"--mi"},
                      nullptr,

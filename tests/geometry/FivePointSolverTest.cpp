@@ -344,47 +344,35 @@ TEST(FivePointSolver, ReportsTheFirstZeroPivotAndLeavesTheRightHandSide)
     EXPECT_EQ(b, (Column{1, 1, 1, 1, 1}));
 }
 
-TEST(FivePointSolver, MatchesReferenceOnPixelSystems)
+struct ReferenceSweep {
+    const char* name;
+    System (*generate)(CaseRandom&);
+    std::uint64_t seed;
+    int count;
+};
+
+class FivePointReference : public ::testing::TestWithParam<ReferenceSweep>
 {
-    expectSameAsReference(anyPixels, 1, CASES);
+};
+
+TEST_P(FivePointReference, MatchesBitForBit)
+{
+    const ReferenceSweep& sweep = GetParam();
+    expectSameAsReference(sweep.generate, sweep.seed, sweep.count);
 }
 
-TEST(FivePointSolver, MatchesReferenceOnPixelsOfEllipses)
-{
-    expectSameAsReference(pixelsOnEllipse, 2, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnPixelsInASmallWindow)
-{
-    expectSameAsReference(pixelsInSmallWindow, 3, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnDegeneratePixelSets)
-{
-    expectSameAsReference(degeneratePixels, 4, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnUniformEntries)
-{
-    expectSameAsReference(uniformEntries, 5, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnWideExponents)
-{
-    expectSameAsReference(wideExponents, 6, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnNearlySingularSystems)
-{
-    expectSameAsReference(nearlySingular, 7, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnSparseSmallValues)
-{
-    expectSameAsReference(sparseSmallValues, 8, CASES);
-}
-
-TEST(FivePointSolver, MatchesReferenceOnInfinitiesAndNaNs)
-{
-    expectSameAsReference(nonFiniteValues, 9, CASES / 2);
-}
+// One test per kind of system, so the heavy sweeps run side by side.
+INSTANTIATE_TEST_SUITE_P(
+    On, FivePointReference,
+    ::testing::Values(ReferenceSweep{"PixelSystems", anyPixels, 1, CASES},
+                      ReferenceSweep{"PixelsOfEllipses", pixelsOnEllipse, 2, CASES},
+                      ReferenceSweep{"PixelsInASmallWindow", pixelsInSmallWindow, 3, CASES},
+                      ReferenceSweep{"DegeneratePixelSets", degeneratePixels, 4, CASES},
+                      ReferenceSweep{"UniformEntries", uniformEntries, 5, CASES},
+                      ReferenceSweep{"WideExponents", wideExponents, 6, CASES},
+                      ReferenceSweep{"NearlySingularSystems", nearlySingular, 7, CASES},
+                      ReferenceSweep{"SparseSmallValues", sparseSmallValues, 8, CASES},
+                      ReferenceSweep{"InfinitiesAndNaNs", nonFiniteValues, 9, CASES / 2}),
+    [](const ::testing::TestParamInfo<ReferenceSweep>& sweep) {
+        return std::string(sweep.param.name);
+    });

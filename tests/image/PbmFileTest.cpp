@@ -54,13 +54,6 @@ TEST(PbmHeader, AcceptsTokensSpreadOverLinesWithComments)
     }
 }
 
-TEST(PbmHeader, BadMagicNamesTheToken)
-{
-    const HeaderResult result = readHeader("P1 10 2\n");
-    EXPECT_TRUE(result.failed);
-    EXPECT_EQ(result.output, "\nPBMB_READ_HEADER - Fatal error.\n  Bad magic number = \"P1\".\n");
-}
-
 TEST(PbmHeader, EndOfFileBeforeTheHeightFails)
 {
     const std::string endOfFile = "\nPBMB_READ_HEADER - Fatal error!\n  End of file.\n";
@@ -101,15 +94,6 @@ TEST(PbmData, ReadsMostSignificantBitFirstAndIgnoresPadding)
     ASSERT_TRUE(PBMB_READ_DATA(rows, in, 10, 2, std::cout));
     EXPECT_EQ(rows[0], (std::vector<std::uint8_t>{1, 0, 1, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(rows[1], (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 1, 1, 1}));
-}
-
-TEST(PbmData, ShortRasterReportsTheBytesRead)
-{
-    std::istringstream in(std::string("\xFF\xFF\xFF", 3));
-    PixelRows rows(2);
-    CoutCapture capture;
-    EXPECT_FALSE(PBMB_READ_DATA(rows, in, 10, 2, std::cout));
-    EXPECT_EQ(capture.text(), "\nPBMB_CHECK_DATA - Fatal error!\n  Failed reading byte 3\n");
 }
 
 TEST(PbmFile, ReadsAWholeFileAndReportsFailures)

@@ -12,7 +12,6 @@ using namespace Trelm;
 using namespace Trelm::test;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using ::testing::StrEq;
 using namespace std::string_literals;
 
 namespace
@@ -289,18 +288,4 @@ TEST(PngPicture, APictureLargerThanItsDataAllocatesOnlyTheRowsItReaches)
     for (const auto& row : r.picture.darkPixels)
         filled += row.empty() ? 0 : 1;
     EXPECT_LE(filled, 1u);
-}
-
-TEST(PngPicture, ReadsFilesAndSaysWhenOneCannotBeOpened)
-{
-    TempDir dir;
-    writeBytes(dir.file("grey.png"),
-               pngBytes(2, 1, layout(PNG_COLOR_TYPE_GRAY, 8), {bytes({0, 255})}));
-    PngPicture picture;
-    std::ostringstream messages;
-    ASSERT_TRUE(picture.readFile(dir.file("grey.png"), messages));
-    EXPECT_EQ(picture.darkPixels, (PixelRows{{1, 0}}));
-    EXPECT_FALSE(picture.readFile(dir.file("missing.png"), messages));
-    EXPECT_THAT(messages.str(), StrEq("\nCannot read " + dir.file("missing.png") +
-                                      ": the file cannot be opened.\n"));
 }

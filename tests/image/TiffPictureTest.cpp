@@ -198,18 +198,6 @@ TEST(TiffPicture, ReadsTiledPicturesWhoseEdgeTilesRunPastThePicture)
     }
 }
 
-TEST(TiffPicture, ReadsTheFirstPageOfSeveralAndSaysThereAreMore)
-{
-    TempDir dir;
-    TiffLayout layout;
-    layout.pages = 2;
-    writeTiff(dir.file("x.tif"), 2, 1, layout, {{0, 255}});
-    const auto r = readTiff(dir.file("x.tif"));
-    ASSERT_TRUE(r.ok) << r.output;
-    EXPECT_EQ(r.picture.darkPixels, (PixelRows{{1, 0}}));
-    EXPECT_TRUE(r.picture.morePages);
-}
-
 TEST(TiffPicture, RefusesSizesBeyondTheLimitsBeforeReadingAnyPixel)
 {
     TempDir dir;
