@@ -120,6 +120,9 @@ class ClusterGA : public SearchHost
     /// partial outline when partial; remembers a refusal until the image next loses pixels.
     /// fitted receives the refit an accepted figure was checked on.
     bool hasSupport(const Ellipse& figure, bool partial, std::optional<EllipseParameters>& fitted);
+    /// Whether the support check passes the refitted ellipse as a whole outline, or as a
+    /// partial one when partial (or, under chains, when it falls short of a whole one).
+    bool supports(const EllipseParameters& refit, bool partial) const;
     /// Gives a new solution its parameters refitted to the image's pixels: fitted when the
     /// support check made that refit already; none when the refit fails.
     void refineSolution(Chromosome& solution, const std::optional<EllipseParameters>& fitted) const;

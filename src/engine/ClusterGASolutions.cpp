@@ -41,10 +41,14 @@ constexpr double CHAIN_LOG10_TESTS = 8.0;
 constexpr double CHAIN_SMALL_MINOR = 8.0;
 constexpr double CHAIN_SMALL_SHARE = 0.9;
 // Among clutter, chains offer partial outlines through arcs of unrelated curves: on real edge
-// maps such ellipses reached 10^-70 expected false alarms, where the clutter's chance was 0.2 %
-// or more. Below that chance, as in drawings, a partial outline keeps the usual rule.
+// maps such ellipses reached 10^-70 expected false alarms, where clutter supported 0.2 % or
+// more of the positions around them.
 constexpr double CHAIN_PARTIAL_LOG10_FALSE_ALARMS = -75.0;
 constexpr double CHAIN_PARTIAL_CLUTTER = 0.002;
+// Where there is less, as in drawings, a partial outline needs 10^-15: the usual 10^-20 refused
+// arcs of small elongated ellipses standing alone (seven in a hundred generated short arcs),
+// and on real edge maps it changed nothing.
+constexpr double CHAIN_PARTIAL_CLEAR_LOG10_FALSE_ALARMS = -15.0;
 // The clutter's chance is measured at every second position along the outline: as precise
 // for the decisions on real edge maps, and the check costs a sixth less.
 constexpr int CHAIN_BACKGROUND_EVERY = 2;
@@ -128,6 +132,7 @@ SupportCheck::Rules ClusterGA::supportRules() const
         rules.smallShare = CHAIN_SMALL_SHARE;
         rules.partialClutterDensity = CHAIN_PARTIAL_CLUTTER;
         rules.log10MaxPartialInClutter = CHAIN_PARTIAL_LOG10_FALSE_ALARMS;
+        rules.log10MaxPartialFalseAlarms = CHAIN_PARTIAL_CLEAR_LOG10_FALSE_ALARMS;
         rules.backgroundEvery = CHAIN_BACKGROUND_EVERY;
         rules.minPartialSectors = CHAIN_PARTIAL_SECTORS;
     }
@@ -149,6 +154,16 @@ bool ClusterGA::nearEnoughToRefit(const Ellipse& figure, bool partial) const
     return SupportCheck(image, screen).outlineCouldPass(figure.parameters(), partial);
 }
 
+bool ClusterGA::supports(const EllipseParameters& refit, bool partial) const
+{
+    const SupportCheck check(image, supportRules());
+    if (partial)
+        return check.acceptsPartial(refit);
+    // A candidate drawn from chains can cover much of the search's tolerant outline and still
+    // hold only part of the refitted one: it is a partial outline, judged as one.
+    return check.accepts(refit) || (settings_.arcs && check.acceptsPartial(refit));
+}
+
 bool ClusterGA::hasSupport(const Ellipse& figure, bool partial,
                            std::optional<EllipseParameters>& fitted)
 {
@@ -166,9 +181,8 @@ bool ClusterGA::hasSupport(const Ellipse& figure, bool partial,
     // pixels then lie within the check's tight tolerance, and clutter's seldom do. An ellipse
     // that cannot be refitted has no consistent pixels.
     EllipseParameters refit;
-    const bool supported = SolutionFit::refit(image, figure, refit, refitReach()) &&
-                           (partial ? SupportCheck(image, supportRules()).acceptsPartial(refit)
-                                    : SupportCheck(image, supportRules()).accepts(refit));
+    const bool supported =
+        SolutionFit::refit(image, figure, refit, refitReach()) && supports(refit, partial);
     if (!supported)
         refusedFigures_.insert(key);
     else

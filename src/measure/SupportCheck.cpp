@@ -278,6 +278,7 @@ void SupportCheck::measureBackground(const Frame& frame,
     }
     // One hit and one miss added: an empty band still leaves some chance of clutter.
     m.density = static_cast<double>(hits + 1) / static_cast<double>(trials + 2);
+    m.clutterHits = hits;
     // The points the candidate was built through are supported whatever the image holds.
     const std::int32_t given = std::min({rules_.givenPoints, m.samples, m.supported});
     m.log10FalseAlarms = (rules_.log10Tests >= 0 ? rules_.log10Tests : log10TestCount()) +
@@ -339,9 +340,11 @@ bool SupportCheck::accepts(const Measure& measure) const
 
 bool SupportCheck::acceptsPartial(const Measure& measure) const
 {
-    const double limit = measure.density >= rules_.partialClutterDensity
-                             ? rules_.log10MaxPartialInClutter
-                             : rules_.log10MaxPartialFalseAlarms;
+    // Around a short outline the chance assumed for an empty band alone would pass for clutter.
+    const bool inClutter =
+        measure.clutterHits > 0 && measure.density >= rules_.partialClutterDensity;
+    const double limit =
+        inClutter ? rules_.log10MaxPartialInClutter : rules_.log10MaxPartialFalseAlarms;
     return measure.samples > 0 && measure.log10FalseAlarms < limit && wholeEnough(measure) &&
            measure.sectors >= neededSectors(rules_.minPartialSectors, measure);
 }

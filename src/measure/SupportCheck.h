@@ -47,9 +47,9 @@ class SupportCheck
         /// on this many sectors with this much stronger evidence.
         int minPartialSectors = 4;
         double log10MaxPartialFalseAlarms = -20.0;
-        /// Where the clutter's chance is at least this, a partial outline needs this stronger
-        /// evidence instead: among many curves, some line up with an ellipse's arc by more than
-        /// chance. 1 or more applies no such rule.
+        /// Where clutter was found around the outline and its chance is at least this, a
+        /// partial outline needs this stronger evidence instead: among many curves, some line
+        /// up with an ellipse's arc by more than chance. 1 or more applies no such rule.
         double partialClutterDensity = 1.0;
         double log10MaxPartialInClutter = -20.0;
         /// A sector holds support when at least this share of its positions is supported.
@@ -76,6 +76,9 @@ class SupportCheck
         std::int32_t supported = 0;
         /// Chance that a position is supported by clutter, measured around the outline.
         double density = 0.0;
+        /// Positions around the outline that clutter supported: none in an empty band, whose
+        /// chance is only the one hit assumed.
+        std::int64_t clutterHits = 0;
         /// Sectors holding support, and those with a sampled position (an outline cut by the
         /// image border has fewer).
         std::int32_t sectors = 0;

@@ -350,6 +350,35 @@ TEST_F(SolutionsTest, UnderChainsTheFlatSideOfAnEllipseIsAPartialOutline)
     EXPECT_EQ(solutions.size(), 1u);
 }
 
+TEST_F(SolutionsTest, UnderChainsAWholeLookingCandidateShortOfAWholeOutlineIsAPartialOne)
+{
+    const auto judged = [this](bool arcs) {
+        testRun().settings.validate = true;
+        testRun().settings.arcs = arcs;
+        rebuildEngine();
+        auto candidate = chromosomeWithGenes(*engine, pointsOnEllipse(60, 60, 24, 9.6, 0.0));
+        EXPECT_TRUE(candidate->valid);
+        // Half of a small elongated ellipse, alone: its normal turns through 8 sectors, too few
+        // for a whole outline with this little evidence, enough for a partial one.
+        for (auto& row : engine->image.rows)
+            std::fill(row.begin(), row.end(), 0);
+        for (int i = 0; i <= 400; ++i) {
+            const double t = PI * i / 400;
+            engine->image.rows[static_cast<std::size_t>(std::lround(60 + 9.6 * std::sin(t)))]
+                              [static_cast<std::size_t>(std::lround(60 + 24 * std::cos(t)))] = 1;
+        }
+        // Mature, and close enough to the search's tolerant outline to be judged as a whole one.
+        candidate->completeness = 0.6;
+        candidate->distance = 0.1;
+        candidate->ageInCluster = 4;
+        addCluster({candidate.release()});
+        engine->checkSolutions(solutions);
+        return solutions.size();
+    };
+    EXPECT_EQ(judged(false), 0u);
+    EXPECT_EQ(judged(true), 1u);
+}
+
 TEST_F(SolutionsTest, YoungCandidatesAreJudgedWhenTheChainsRunOut)
 {
     testRun().settings.arcs = true;
