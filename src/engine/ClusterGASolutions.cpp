@@ -161,7 +161,7 @@ bool ClusterGA::supports(const EllipseParameters& refit, bool partial) const
         return check.acceptsPartial(refit);
     // A candidate drawn from chains can cover much of the search's tolerant outline and still
     // hold only part of the refitted one: it is a partial outline, judged as one.
-    return check.accepts(refit) || (settings_.arcs && check.acceptsPartial(refit));
+    return settings_.arcs ? check.acceptsWholeOrPartial(refit) : check.accepts(refit);
 }
 
 bool ClusterGA::hasSupport(const Ellipse& figure, bool partial,

@@ -197,6 +197,22 @@ SupportCheck::Measure SupportCheck::measure(const EllipseParameters& ellipse) co
 bool SupportCheck::passes(const EllipseParameters& ellipse, bool partial) const
 {
     Measure m;
+    if (!measuredIfItCouldPass(ellipse, partial, m))
+        return false;
+    return partial ? acceptsPartial(m) : accepts(m);
+}
+
+bool SupportCheck::acceptsWholeOrPartial(const EllipseParameters& ellipse) const
+{
+    // A partial outline needs the fewest sectors: an outline that cannot pass as one cannot
+    // pass as a whole one either.
+    Measure m;
+    return measuredIfItCouldPass(ellipse, true, m) && (accepts(m) || acceptsPartial(m));
+}
+
+bool SupportCheck::measuredIfItCouldPass(const EllipseParameters& ellipse, bool partial,
+                                         Measure& m) const
+{
     const Frame frame(ellipse);
     if (!(frame.a > 0) || !(frame.b > 0))
         return false;
@@ -206,7 +222,7 @@ bool SupportCheck::passes(const EllipseParameters& ellipse, bool partial) const
     if (!outlineCouldPass(frame, positions, partial, m))
         return false;
     measureBackground(frame, positions, m);
-    return partial ? acceptsPartial(m) : accepts(m);
+    return true;
 }
 
 bool SupportCheck::outlineCouldPass(const EllipseParameters& ellipse, bool partial) const

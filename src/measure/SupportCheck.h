@@ -102,6 +102,8 @@ class SupportCheck
     /// Whether the measured support makes a partial outline a detection.
     bool acceptsPartial(const Measure& measure) const;
     bool acceptsPartial(const EllipseParameters& ellipse) const { return passes(ellipse, true); }
+    /// accepts or, failing that, acceptsPartial, on one measure.
+    bool acceptsWholeOrPartial(const EllipseParameters& ellipse) const;
 
     /// Whether the outline's own support, without the clutter's chance, leaves the ellipse
     /// (or the partial outline) a chance to pass: enough sectors, and whole enough if small.
@@ -123,6 +125,8 @@ class SupportCheck
     /// What accepts or acceptsPartial would decide on the measure, without measuring the
     /// background when the outline alone decides it.
     bool passes(const EllipseParameters& ellipse, bool partial) const;
+    /// Measures the ellipse into m when its outline alone leaves it a chance to pass.
+    bool measuredIfItCouldPass(const EllipseParameters& ellipse, bool partial, Measure& m) const;
     bool outlineCouldPass(const Frame& frame, const std::vector<OutlinePosition>& positions,
                           bool partial, Measure& m) const;
     void measureOutline(const Frame& frame, const std::vector<OutlinePosition>& positions,

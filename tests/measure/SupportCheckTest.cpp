@@ -286,6 +286,9 @@ TEST(SupportCheckTest, JudgingWithoutTheBackgroundWhereTheOutlineFailsDecidesThe
                     const SupportCheck::Measure m = check.measure(e);
                     EXPECT_EQ(check.accepts(e), check.accepts(m)) << end << " " << salt;
                     EXPECT_EQ(check.acceptsPartial(e), check.acceptsPartial(m)) << end << salt;
+                    EXPECT_EQ(check.acceptsWholeOrPartial(e),
+                              check.accepts(m) || check.acceptsPartial(m))
+                        << end << salt;
                 }
             }
         }
