@@ -340,11 +340,7 @@ TEST_F(SolutionsTest, UnderChainsTheFlatSideOfAnEllipseIsAPartialOutline)
         std::fill(row.begin(), row.end(), 0);
     // The first ellipse from parameter 27 to 130 degrees: a third of its outline, along its
     // flat side, where the normal turns through three sectors only.
-    for (int i = 0; i <= 400; ++i) {
-        const double t = (27.0 + 103.0 * i / 400) * PI / 180;
-        engine->image.rows[static_cast<std::size_t>(std::lround(60 + 25 * std::sin(t)))]
-                          [static_cast<std::size_t>(std::lround(60 + 40 * std::cos(t)))] = 1;
-    }
+    drawEllipseArc(engine->image, 60, 60, 40, 25, 0.0, 27.0 * PI / 180, 130.0 * PI / 180);
     addCluster({partial});
     engine->checkSolutions(solutions);
     EXPECT_EQ(solutions.size(), 1u);
@@ -362,11 +358,7 @@ TEST_F(SolutionsTest, UnderChainsAWholeLookingCandidateShortOfAWholeOutlineIsAPa
         // for a whole outline with this little evidence, enough for a partial one.
         for (auto& row : engine->image.rows)
             std::fill(row.begin(), row.end(), 0);
-        for (int i = 0; i <= 400; ++i) {
-            const double t = PI * i / 400;
-            engine->image.rows[static_cast<std::size_t>(std::lround(60 + 9.6 * std::sin(t)))]
-                              [static_cast<std::size_t>(std::lround(60 + 24 * std::cos(t)))] = 1;
-        }
+        drawEllipseArc(engine->image, 60, 60, 24, 9.6, 0.0, 0.0, PI);
         // Mature, and close enough to the search's tolerant outline to be judged as a whole one.
         candidate->completeness = 0.6;
         candidate->distance = 0.1;

@@ -30,13 +30,8 @@ BinaryImage imageWithEllipse()
 BinaryImage imageWithArc(double end)
 {
     BinaryImage image = blankImage(200, 160);
-    const double c = std::cos(DRAWN.angle), s = std::sin(DRAWN.angle);
-    for (int i = 0; i <= 2000; ++i) {
-        const double t = end * i / 2000;
-        const double u = 50 * std::cos(t), v = 30 * std::sin(t);
-        image.rows[static_cast<std::size_t>(std::lround(80 + u * s + v * c))]
-                  [static_cast<std::size_t>(std::lround(100 + u * c - v * s))] = 1;
-    }
+    drawEllipseArc(image, DRAWN.centerX, DRAWN.centerY, DRAWN.majorAxis / 2, DRAWN.minorAxis / 2,
+                   DRAWN.angle, 0.0, end);
     return image;
 }
 
@@ -226,13 +221,7 @@ TEST(SupportCheckTest, APartialOutlineNeedsTheStrongerEvidenceWhereClutterWasFou
     rules.partialClutterDensity = clean.density / 2;
     EXPECT_TRUE(SupportCheck(image, rules).acceptsPartial(clean));
     // A curve running 4.5 pixels outside part of the arc is clutter found beside it.
-    const double c = std::cos(DRAWN.angle), s = std::sin(DRAWN.angle);
-    for (int i = 0; i <= 400; ++i) {
-        const double t = 0.3 + 0.3 * i / 400;
-        const double u = 54.5 * std::cos(t), v = 34.5 * std::sin(t);
-        image.rows[static_cast<std::size_t>(std::lround(80 + u * s + v * c))]
-                  [static_cast<std::size_t>(std::lround(100 + u * c - v * s))] = 1;
-    }
+    drawEllipseArc(image, DRAWN.centerX, DRAWN.centerY, 54.5, 34.5, DRAWN.angle, 0.3, 0.6);
     const SupportCheck::Measure m = SupportCheck(image).measure(DRAWN);
     ASSERT_GT(m.clutterHits, 0);
     ASSERT_LT(m.log10FalseAlarms, -20.0);

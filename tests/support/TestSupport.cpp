@@ -82,6 +82,20 @@ void drawEllipse(BinaryImage& image, double cx, double cy, double a, double b, d
     }
 }
 
+void drawEllipseArc(BinaryImage& image, double cx, double cy, double a, double b, double theta,
+                    double from, double to)
+{
+    for (int i = 0; i <= 2000; ++i) {
+        const double t = from + (to - from) * i / 2000;
+        const double x = cx + a * std::cos(t) * std::cos(theta) - b * std::sin(t) * std::sin(theta);
+        const double y = cy + a * std::cos(t) * std::sin(theta) + b * std::sin(t) * std::cos(theta);
+        const long px = std::lround(x);
+        const long py = std::lround(y);
+        if (px >= 0 && py >= 0 && px < image.width && py < image.height)
+            image.rows[static_cast<std::size_t>(py)][static_cast<std::size_t>(px)] = 1;
+    }
+}
+
 void writePbm(const std::string& path, const BinaryImage& image)
 {
     std::string bytes =

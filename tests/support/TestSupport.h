@@ -62,6 +62,10 @@ BinaryImage circleImage();
 /// Sets the pixels of an ellipse outline (centre, semi-axes, angle of the first axis),
 /// sampled densely and rounded, so the outline is connected.
 void drawEllipse(BinaryImage& image, double cx, double cy, double a, double b, double theta);
+/// Sets the pixels of the same outline from parameter from to parameter to only (radians,
+/// both ends drawn), sampled at 2001 points.
+void drawEllipseArc(BinaryImage& image, double cx, double cy, double a, double b, double theta,
+                    double from, double to);
 
 /// Writes a binary image as a PBM ("P4") file.
 void writePbm(const std::string& path, const BinaryImage& image);
